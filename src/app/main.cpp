@@ -1,6 +1,80 @@
-#include <QApplication>
+#include "app/DVCDraveloController.h"
+#include "platform/Application.h"
+#include "platform/DesktopWorkspace.h"
+#include "platform/DocumentController.h"
+#include "platform/Log.h"
+#include "platform/SingleInstance.h"
+#include "platform/Task.h"
+#include "platform/TerminationSignals.h"
+#include "platform/TrayIcon.h"
+#include "platform/UserDefaults.h"
+
+#include <QDir>
+#include <QIcon>
+
+using namespace dravelo;
+
+namespace {
+
+// Without a display the client still takes and prints jobs, on Qt's
+// offscreen platform. On a Wayland session it runs on XWayland: remote
+// desktop clients share the X11 clipboard, and a Wayland client sees the
+// clipboard only while it has the focus.
+QString choosePlatform() {
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        return {};
+    }
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return QStringLiteral("No display found; running on the offscreen platform.");
+    }
+    if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+    return {};
+}
+
+QString userGuidePath() {
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                           QStringLiteral("/../share/dravelo/User Guide.pdf"));
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    return 0;
+    const QString platformNote = choosePlatform();
+    Application app(argc, argv);
+    if (!platformNote.isEmpty()) {
+        log(platformNote);
+    }
+
+    const QString home = QDir::homePath();
+    SingleInstance instance(SingleInstance::defaultRuntimeDirectory(), home);
+    if (!instance.claim()) {
+        return 0;
+    }
+    TerminationSignals terminationSignals;
+
+    UserDefaults defaults;
+    Task tasks;
+    DesktopWorkspace workspace(tasks);
+    DocumentController documents;
+    // Until the Preferences window exists, Preferences opens the settings
+    // file in the desktop's editor.
+    const auto openSettingsFile = [&workspace, &defaults] { workspace.openFile(defaults.filePath()); };
+
+    DVCDraveloController controller(
+        {defaults, tasks, workspace, documents, home, userGuidePath(), openSettingsFile});
+    controller.init();
+
+    TrayIcon tray(QIcon(QStringLiteral(":/dravelo.svg")), QStringLiteral("Dravelo Client"),
+                  {{QStringLiteral("Preferences…"), [&] { controller.showPreferences(); }},
+                   {QStringLiteral("Connect"), [&] { controller.connect(); }},
+                   {QStringLiteral("Close All"), [&] { controller.closeAll(); }},
+                   {QStringLiteral("User Guide"), [&] { controller.showHelpPDF(); }},
+                   {QStringLiteral("Quit"), [] { QCoreApplication::quit(); }}});
+    tray.show();
+    QObject::connect(&instance, &SingleInstance::reopenRequested,
+                     [&controller] { controller.applicationShouldHandleReopen(false); });
+    return app.exec();
 }

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace dravelo {
+
+class DocumentController;
+class TaskRunner;
+class UserDefaults;
+class Workspace;
+
+// What the application controller is given by the platform layer. Tests
+// hand it fakes; main() hands it the real thing.
+struct ControllerContext {
+    UserDefaults& defaults;
+    TaskRunner& tasks;
+    Workspace& workspace;
+    DocumentController& documents;
+    // The user's home directory, where the staging directory and the home
+    // drop folder are.
+    QString homePath;
+    // The installed user guide.
+    QString userGuidePath;
+    // Opens a new Preferences window.
+    std::function<void()> openPreferencesWindow;
+};
+
+} // namespace dravelo

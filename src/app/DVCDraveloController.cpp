@@ -1,0 +1,101 @@
+#include "app/DVCDraveloController.h"
+
+#include "platform/Application.h"
+#include "platform/DocumentController.h"
+#include "platform/Log.h"
+#include "platform/UserDefaults.h"
+#include "platform/Workspace.h"
+#include "app/SettingsKeys.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+namespace dravelo {
+namespace {
+
+const QString preferencesTitle = QStringLiteral("Preferences");
+
+bool isZeroSized(const Window* window) { return window->contentSize() == QSize(0, 0); }
+
+} // namespace
+
+DVCDraveloController::DVCDraveloController(ControllerContext context)
+    : context_(std::move(context))
+    , staging_(context_.homePath) {}
+
+DVCDraveloController::~DVCDraveloController() = default;
+
+void DVCDraveloController::init() {
+    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit,
+                     QCoreApplication::instance(), [this] { applicationEnding(); });
+    setupUserDefaults();
+    staging_.create();
+    if (!staging_.isDirectory()) {
+        log(QStringLiteral("~/.dravelo creation failed."));
+        return;
+    }
+    log(QStringLiteral("~/.dravelo Created."));
+    staging_.empty();
+}
+
+bool DVCDraveloController::applicationShouldHandleReopen(bool) {
+    const QList<Window*> windows = Window::all();
+    if (windows.isEmpty()) {
+        openNewPreferencesWindow();
+        return true;
+    }
+    Window* preferences = nullptr;
+    for (Window* window : windows) {
+        const bool isPreferences = window->windowTitle() == preferencesTitle;
+        if (!isPreferences && !window->isPanel() && !isZeroSized(window)) {
+            return true;
+        }
+        if (isPreferences) {
+            preferences = window;
+        }
+    }
+    if (preferences) {
+        preferences->makeKeyAndOrderFront();
+    } else {
+        openNewPreferencesWindow();
+    }
+    return true;
+}
+
+void DVCDraveloController::showPreferences() {
+    for (Window* window : Window::all()) {
+        if (window->windowTitle() == preferencesTitle) {
+            window->makeKeyAndOrderFront();
+            return;
+        }
+    }
+    openNewPreferencesWindow();
+}
+
+void DVCDraveloController::connect() { openNewPreferencesWindow(); }
+
+void DVCDraveloController::closeAll() {
+    while (!context_.documents.documents().isEmpty()) {
+        context_.documents.documents().first()->close();
+    }
+}
+
+void DVCDraveloController::showHelpPDF() {
+    if (!QFileInfo::exists(context_.userGuidePath)) {
+        log(QStringLiteral("User guide not found: %1").arg(context_.userGuidePath));
+        return;
+    }
+    context_.workspace.openFile(context_.userGuidePath);
+}
+
+void DVCDraveloController::applicationEnding() { staging_.empty(); }
+
+void DVCDraveloController::openNewPreferencesWindow() {
+    if (!context_.openPreferencesWindow) {
+        log(QStringLiteral("No Preferences window to open."));
+        return;
+    }
+    context_.openPreferencesWindow();
+}
+
+} // namespace dravelo

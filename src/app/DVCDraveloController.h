@@ -1,0 +1,65 @@
+#pragma once
+
+#include "app/ControllerContext.h"
+#include "app/StagingDirectory.h"
+
+#include <QString>
+
+#include <chrono>
+#include <mutex>
+
+namespace dravelo {
+
+// The one long-lived object that ties the client together: it prepares the
+// staging directory, starts job intake, carries the client's commands and
+// cleans up at exit. Job dispatch, the drop-folder watcher with the drive
+// map, and the clipboard channel are members too, each in its own source
+// file.
+class DVCDraveloController {
+public:
+    explicit DVCDraveloController(ControllerContext context);
+    ~DVCDraveloController();
+
+    DVCDraveloController(const DVCDraveloController&) = delete;
+    DVCDraveloController& operator=(const DVCDraveloController&) = delete;
+
+    // Start-up: registers the settings, prepares the staging directory and
+    // starts job intake. Runs once, on the UI thread.
+    void init();
+
+    // Settings registration, run once from init().
+    void setupUserDefaults();
+
+    // The user reactivated the client (for instance by starting it again).
+    bool applicationShouldHandleReopen(bool hasVisibleWindows);
+    // Termination handling: runs once as the application quits.
+    void applicationEnding();
+
+    // Commands of the client's menu.
+    void closeAll();
+    void showHelpPDF();
+    void showPreferences();
+    void connect();
+
+    // Job dispatch: acts on the job whose configuration file is given, as
+    // the actionPrintJob setting says. Runs on the intake threads.
+    void spawnDocument(const QString& configurationPath);
+
+    const StagingDirectory& stagingDirectory() const { return staging_; }
+    std::mutex& jobLock() { return jobLock_; }
+
+    // How long direct printing waits for the print command.
+    static constexpr std::chrono::seconds printCommandTimeout{30};
+
+private:
+    void openNewPreferencesWindow();
+    void printDirectly(const QString& configurationPath, const QString& printDataPath);
+    void openInViewer(const QString& configurationPath, const QString& printDataPath);
+    void openAsDocument(const QString& printDataPath);
+
+    ControllerContext context_;
+    StagingDirectory staging_;
+    std::mutex jobLock_;
+};
+
+} // namespace dravelo

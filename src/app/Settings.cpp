@@ -1,0 +1,34 @@
+// Registration of the settings and their defaults.
+#include "app/DVCDraveloController.h"
+
+#include "app/SettingsKeys.h"
+#include "platform/UserDefaults.h"
+
+namespace dravelo {
+
+void DVCDraveloController::setupUserDefaults() {
+    UserDefaults& defaults = context_.defaults;
+    const bool alreadySet = defaults.stringForKey(SettingsKeys::defaultsSet).has_value();
+
+    // The recent-documents list is kept empty: job files are deleted once
+    // handled, so entries would only point at nothing.
+    defaults.setInteger(SettingsKeys::recentDocumentsLimit, 0);
+    defaults.synchronize();
+    if (alreadySet) {
+        return;
+    }
+    defaults.registerDefaults({
+        {SettingsKeys::serviceUrl, QString()},
+        {SettingsKeys::actionPrintJob, QStringLiteral("Preview print job")},
+        {SettingsKeys::notificationPrintJob, QStringLiteral("Single Notification")},
+        {SettingsKeys::printingAction, QStringLiteral("No Action")},
+        {SettingsKeys::rememberCredentials, QStringLiteral("no")},
+        {SettingsKeys::ssl, QStringLiteral("no")},
+        {SettingsKeys::enableDriveMap, QStringLiteral("yes")},
+        {SettingsKeys::enableClipboard, QStringLiteral("yes")},
+        {SettingsKeys::defaultSet, QStringLiteral("yes")},
+    });
+    defaults.synchronize();
+}
+
+} // namespace dravelo

@@ -1,0 +1,15 @@
+#include "platform/Application.h"
+
+namespace dravelo {
+
+Application::Application(int& argc, char** argv)
+    : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("dravelo"));
+    setApplicationDisplayName(QStringLiteral("Dravelo Client"));
+    setDesktopFileName(QStringLiteral("dravelo"));
+    setQuitOnLastWindowClosed(false);
+}
+
+Application* Application::shared() { return qobject_cast<Application*>(QCoreApplication::instance()); }
+
+} // namespace dravelo

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QIcon>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QMenu;
+class QSystemTrayIcon;
+
+namespace dravelo {
+
+// The client's icon in the system tray, whose menu carries the client's
+// commands, and the tray's message balloon.
+class TrayIcon : public QObject {
+    Q_OBJECT
+
+public:
+    struct Command {
+        QString title;
+        std::function<void()> action;
+    };
+
+    TrayIcon(const QIcon& icon, const QString& toolTip, const QList<Command>& commands,
+             QObject* parent = nullptr);
+    ~TrayIcon() override;
+
+    // Shows the icon when the desktop has a system tray; false otherwise.
+    bool show();
+
+    // Shows a message from the icon; false when there is no tray to show it.
+    bool showMessage(const QString& title, const QString& body);
+
+private:
+    QMenu* menu_;
+    QSystemTrayIcon* icon_;
+};
+
+} // namespace dravelo

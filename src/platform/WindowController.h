@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/Window.h"
+
+#include <QObject>
+#include <QPointer>
+
+namespace dravelo {
+
+class Document;
+
+// Manages one window, loaded on first use, on behalf of a document or on its
+// own (for example the Preferences window).
+class WindowController : public QObject {
+    Q_OBJECT
+
+public:
+    explicit WindowController(QObject* parent = nullptr);
+    ~WindowController() override;
+
+    // The window, created by makeWindow() and loaded on first access.
+    Window* window();
+
+    Document* document() const { return document_; }
+    void setDocument(Document* document) { document_ = document; }
+
+    // Loads the window if needed and brings it to the front.
+    void showWindow();
+    void close();
+
+protected:
+    // Creates the window; called once, on first access.
+    virtual Window* makeWindow() = 0;
+    // Runs once the window exists.
+    virtual void windowDidLoad() {}
+
+private:
+    QPointer<Window> window_;
+    Document* document_ = nullptr;
+};
+
+} // namespace dravelo
