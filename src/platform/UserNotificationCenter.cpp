@@ -74,7 +74,7 @@ UserNotificationCenter::UserNotificationCenter(const QDBusConnection& bus)
 
 UserNotificationCenter::Availability UserNotificationCenter::availability() const {
     if (!bus_.isConnected()) {
-        return {false, QStringLiteral("no session bus (%1)").arg(describe(bus_.lastError()))};
+        return {false, QStringLiteral("no session bus: %1").arg(describe(bus_.lastError()))};
     }
     const QDBusMessage owned = askBus(bus_, QStringLiteral("NameHasOwner"), {kService});
     if (owned.type() == QDBusMessage::ErrorMessage) {
