@@ -1,11 +1,11 @@
 #include "app/DVCDraveloController.h"
 
+#include "app/SettingsKeys.h"
 #include "platform/Application.h"
 #include "platform/DocumentController.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
-#include "app/SettingsKeys.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -15,7 +15,9 @@ namespace {
 
 const QString preferencesTitle = QStringLiteral("Preferences");
 
-bool isZeroSized(const Window* window) { return window->contentSize() == QSize(0, 0); }
+bool isZeroSized(const Window* window) {
+    return window->contentSize() == QSize(0, 0);
+}
 
 } // namespace
 
@@ -23,11 +25,14 @@ DVCDraveloController::DVCDraveloController(ControllerContext context)
     : context_(std::move(context))
     , staging_(context_.homePath) {}
 
-DVCDraveloController::~DVCDraveloController() = default;
+DVCDraveloController::~DVCDraveloController() {
+    QObject::disconnect(willTerminate_);
+}
 
 void DVCDraveloController::init() {
-    QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit,
-                     QCoreApplication::instance(), [this] { applicationEnding(); });
+    willTerminate_ =
+        QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit,
+                         QCoreApplication::instance(), [this] { applicationEnding(); });
     setupUserDefaults();
     staging_.create();
     if (!staging_.isDirectory()) {
@@ -72,7 +77,9 @@ void DVCDraveloController::showPreferences() {
     openNewPreferencesWindow();
 }
 
-void DVCDraveloController::connect() { openNewPreferencesWindow(); }
+void DVCDraveloController::connect() {
+    openNewPreferencesWindow();
+}
 
 void DVCDraveloController::closeAll() {
     while (!context_.documents.documents().isEmpty()) {
@@ -88,7 +95,9 @@ void DVCDraveloController::showHelpPDF() {
     context_.workspace.openFile(context_.userGuidePath);
 }
 
-void DVCDraveloController::applicationEnding() { staging_.empty(); }
+void DVCDraveloController::applicationEnding() {
+    staging_.empty();
+}
 
 void DVCDraveloController::openNewPreferencesWindow() {
     if (!context_.openPreferencesWindow) {

@@ -3,6 +3,7 @@
 #include "app/ControllerContext.h"
 #include "app/StagingDirectory.h"
 
+#include <QMetaObject>
 #include <QString>
 
 #include <chrono>
@@ -60,6 +61,7 @@ private:
     ControllerContext context_;
     StagingDirectory staging_;
     std::mutex jobLock_;
+    QMetaObject::Connection willTerminate_;
 };
 
 } // namespace dravelo

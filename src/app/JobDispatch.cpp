@@ -48,7 +48,8 @@ void logPrintCommandOutcome(const TaskResult& result, const QString& printDataPa
 } // namespace
 
 void DVCDraveloController::spawnDocument(const QString& configurationPath) {
-    const QString action = context_.defaults.stringForKey(SettingsKeys::actionPrintJob).value_or(QString());
+    const QString action =
+        context_.defaults.stringForKey(SettingsKeys::actionPrintJob).value_or(QString());
     const QString printDataPath = JobFilePair::printDataPath(configurationPath);
     if (action == SettingsKeys::printDirectly) {
         printDirectly(configurationPath, printDataPath);
@@ -69,7 +70,8 @@ void DVCDraveloController::printDirectly(const QString& configurationPath,
                 .arg(printDataPath));
         return;
     }
-    const TaskResult result = context_.tasks.run(printCommand, {printDataPath}, printCommandTimeout);
+    const TaskResult result =
+        context_.tasks.run(printCommand, {printDataPath}, printCommandTimeout);
     logPrintCommandOutcome(result, printDataPath);
     QFile::remove(configurationPath);
     QFile::remove(printDataPath);
@@ -77,7 +79,8 @@ void DVCDraveloController::printDirectly(const QString& configurationPath,
 
 void DVCDraveloController::openInViewer(const QString& configurationPath,
                                         const QString& printDataPath) {
-    const QString viewerCopyPath = JobFilePair::replacingExtension(printDataPath, QStringLiteral("pdf"));
+    const QString viewerCopyPath =
+        JobFilePair::replacingExtension(printDataPath, QStringLiteral("pdf"));
     if (!QFile::copy(printDataPath, viewerCopyPath)) {
         return;
     }

@@ -29,8 +29,8 @@ bool StagingDirectory::isDirectory() const {
 
 void StagingDirectory::empty() const {
     QDir directory(path_);
-    const QFileInfoList entries =
-        directory.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const QFileInfoList entries = directory.entryInfoList(QDir::AllEntries | QDir::Hidden |
+                                                          QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo& entry : entries) {
         if (entry.isDir() && !entry.isSymLink()) {
             QDir(entry.filePath()).removeRecursively();

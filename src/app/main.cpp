@@ -61,7 +61,9 @@ int main(int argc, char** argv) {
     DocumentController documents;
     // Until the Preferences window exists, Preferences opens the settings
     // file in the desktop's editor.
-    const auto openSettingsFile = [&workspace, &defaults] { workspace.openFile(defaults.filePath()); };
+    const auto openSettingsFile = [&workspace, &defaults] {
+        workspace.openFile(defaults.filePath());
+    };
 
     DVCDraveloController controller(
         {defaults, tasks, workspace, documents, home, userGuidePath(), openSettingsFile});

@@ -10,6 +10,8 @@ Application::Application(int& argc, char** argv)
     setQuitOnLastWindowClosed(false);
 }
 
-Application* Application::shared() { return qobject_cast<Application*>(QCoreApplication::instance()); }
+Application* Application::shared() {
+    return qobject_cast<Application*>(QCoreApplication::instance());
+}
 
 } // namespace dravelo

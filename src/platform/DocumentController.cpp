@@ -8,8 +8,7 @@ void DocumentController::registerDocumentType(const QString& extension, Factory 
     factories_.insert(extension, std::move(factory));
 }
 
-Document* DocumentController::openDocument(const QString& filePath, bool display,
-                                           QString* error) {
+Document* DocumentController::openDocument(const QString& filePath, bool display, QString* error) {
     const auto setError = [error](const QString& text) {
         if (error) {
             *error = text;
@@ -37,6 +36,8 @@ Document* DocumentController::openDocument(const QString& filePath, bool display
     return opened;
 }
 
-void DocumentController::forget(Document* document) { documents_.removeOne(document); }
+void DocumentController::forget(Document* document) {
+    documents_.removeOne(document);
+}
 
 } // namespace dravelo

@@ -21,6 +21,8 @@ public:
 };
 
 // Shorthand used throughout the client: log("Move Successful.").
-inline void log(const QString& line) { Log::write(line); }
+inline void log(const QString& line) {
+    Log::write(line);
+}
 
 } // namespace dravelo

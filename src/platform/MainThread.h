@@ -11,6 +11,8 @@ public:
     static bool isCurrent();
 };
 
-inline void runOnMainThread(std::function<void()> work) { MainThread::run(std::move(work)); }
+inline void runOnMainThread(std::function<void()> work) {
+    MainThread::run(std::move(work));
+}
 
 } // namespace dravelo

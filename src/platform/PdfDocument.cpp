@@ -11,6 +11,8 @@ PdfDocument::PdfDocument(const QString& path)
 
 PdfDocument::~PdfDocument() = default;
 
-bool PdfDocument::isOpen() const { return document_->status() == QPdfDocument::Status::Ready; }
+bool PdfDocument::isOpen() const {
+    return document_->status() == QPdfDocument::Status::Ready;
+}
 
 } // namespace dravelo

@@ -19,7 +19,9 @@ TrayIcon::TrayIcon(const QIcon& icon, const QString& toolTip, const QList<Comman
     icon_->setContextMenu(menu_);
 }
 
-TrayIcon::~TrayIcon() { delete menu_; }
+TrayIcon::~TrayIcon() {
+    delete menu_;
+}
 
 bool TrayIcon::show() {
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {

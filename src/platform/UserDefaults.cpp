@@ -16,7 +16,9 @@ QString UserDefaults::defaultFilePath() {
            QStringLiteral("/dravelo/dravelo.conf");
 }
 
-QString UserDefaults::filePath() const { return settings_.fileName(); }
+QString UserDefaults::filePath() const {
+    return settings_.fileName();
+}
 
 std::optional<QString> UserDefaults::storedString(const QString& key) {
     // sync() re-reads the file when another process changed it.

@@ -19,7 +19,9 @@ Window::Window(Kind kind, QWidget* parent)
     registry().append(this);
 }
 
-Window::~Window() { registry().removeOne(this); }
+Window::~Window() {
+    registry().removeOne(this);
+}
 
 void Window::setContentSize(const QSize& size) {
     contentSize_ = size;
@@ -40,7 +42,9 @@ void Window::makeKeyAndOrderFront() {
     activateWindow();
 }
 
-QList<Window*> Window::all() { return registry(); }
+QList<Window*> Window::all() {
+    return registry();
+}
 
 void Window::resizeEvent(QResizeEvent* event) {
     contentSize_ = event->size();

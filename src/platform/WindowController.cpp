@@ -5,7 +5,9 @@ namespace dravelo {
 WindowController::WindowController(QObject* parent)
     : QObject(parent) {}
 
-WindowController::~WindowController() { delete window_.data(); }
+WindowController::~WindowController() {
+    delete window_.data();
+}
 
 Window* WindowController::window() {
     if (!window_) {
@@ -15,7 +17,9 @@ Window* WindowController::window() {
     return window_;
 }
 
-void WindowController::showWindow() { window()->makeKeyAndOrderFront(); }
+void WindowController::showWindow() {
+    window()->makeKeyAndOrderFront();
+}
 
 void WindowController::close() {
     if (window_) {

@@ -1,0 +1,34 @@
+#include "support/ControllerHarness.h"
+
+#include "support/TestPdf.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+
+namespace dravelo::test {
+
+ControllerHarness::ControllerHarness()
+    : homePath_(root_.filePath(QStringLiteral("home"))) {
+    QDir().mkpath(homePath_);
+    defaults_ = std::make_unique<UserDefaults>(settingsFile());
+    controller_ = std::make_unique<DVCDraveloController>(ControllerContext{
+        *defaults_, tasks, workspace, documents, homePath_,
+        root_.filePath(QStringLiteral("User Guide.pdf")), [this] { ++preferencesWindowsOpened; }});
+}
+
+ControllerHarness::~ControllerHarness() = default;
+
+void ControllerHarness::setSetting(const QString& key, const QString& value) {
+    QSettings file(settingsFile(), QSettings::IniFormat);
+    file.setValue(key, value);
+}
+
+void ControllerHarness::writeJob(const QString& folder, const QString& name) const {
+    TestPdf::write(folder + '/' + name + QStringLiteral(".ppf"));
+    QFile configuration(folder + '/' + name + QStringLiteral(".pcf"));
+    configuration.open(QIODevice::WriteOnly);
+    configuration.write("copies=1\n");
+}
+
+} // namespace dravelo::test

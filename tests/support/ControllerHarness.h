@@ -1,0 +1,46 @@
+#pragma once
+
+#include "app/DVCDraveloController.h"
+#include "platform/DocumentController.h"
+#include "platform/UserDefaults.h"
+#include "support/FakeTaskRunner.h"
+#include "support/FakeWorkspace.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace dravelo::test {
+
+// An application controller over fakes of the platform layer, with its own
+// home directory and settings file in a temporary folder.
+class ControllerHarness {
+public:
+    ControllerHarness();
+    ~ControllerHarness();
+
+    QString home() const { return homePath_; }
+    QString settingsFile() const { return root_.filePath(QStringLiteral("dravelo.conf")); }
+    QString stagingPath() const { return homePath_ + QStringLiteral("/.dravelo"); }
+    QString stagingFile(const QString& name) const { return stagingPath() + '/' + name; }
+
+    // Writes a setting the way a user editing the settings file would.
+    void setSetting(const QString& key, const QString& value);
+
+    // Makes a job file pair NAME.pcf / NAME.ppf in `folder` (the PDF real).
+    void writeJob(const QString& folder, const QString& name) const;
+
+    UserDefaults& defaults() { return *defaults_; }
+    DVCDraveloController& controller() { return *controller_; }
+
+    QTemporaryDir root_;
+    QString homePath_;
+    std::unique_ptr<UserDefaults> defaults_;
+    FakeTaskRunner tasks;
+    FakeWorkspace workspace;
+    DocumentController documents;
+    int preferencesWindowsOpened = 0;
+    std::unique_ptr<DVCDraveloController> controller_;
+};
+
+} // namespace dravelo::test

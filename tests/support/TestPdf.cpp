@@ -1,0 +1,37 @@
+#include "support/TestPdf.h"
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTemporaryDir>
+
+namespace dravelo::test {
+
+void TestPdf::write(const QString& path, int pages) {
+    QPdfWriter writer(path);
+    QPainter painter(&writer);
+    for (int page = 1; page <= pages; ++page) {
+        if (page > 1) {
+            writer.newPage();
+        }
+        painter.drawText(QPointF(200, 200), QStringLiteral("Page %1").arg(page));
+    }
+}
+
+void TestPdf::writeEncrypted(const QString& path, const QString& userPassword,
+                             const QString& ownerPassword) {
+    QTemporaryDir scratch;
+    const QString plain = scratch.filePath(QStringLiteral("plain.pdf"));
+    write(plain);
+    QPDF pdf;
+    pdf.processFile(plain.toLocal8Bit().constData());
+    QPDFWriter writer(pdf, path.toLocal8Bit().constData());
+    writer.setR6EncryptionParameters(userPassword.toUtf8().constData(),
+                                     ownerPassword.toUtf8().constData(), true, true, true, true,
+                                     true, true, qpdf_r3p_full, true);
+    writer.write();
+}
+
+} // namespace dravelo::test

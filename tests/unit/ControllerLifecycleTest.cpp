@@ -1,0 +1,98 @@
+#include "support/ControllerHarness.h"
+#include "support/LogRecorder.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+using dravelo::test::ControllerHarness;
+using dravelo::test::LogRecorder;
+
+namespace {
+
+mode_t permissions(const QString& path) {
+    struct stat info = {};
+    ::stat(QFile::encodeName(path).constData(), &info);
+    return info.st_mode & 07777;
+}
+
+void fillStaging(const ControllerHarness& h) {
+    QDir().mkpath(h.stagingFile(QStringLiteral("folder/inner")));
+    h.writeJob(h.stagingPath(), QStringLiteral("left-over"));
+    h.writeJob(h.stagingFile(QStringLiteral("folder/inner")), QStringLiteral("deep"));
+    QFile hidden(h.stagingFile(QStringLiteral(".hidden")));
+    hidden.open(QIODevice::WriteOnly);
+    QFile::link(QStringLiteral("/nonexistent"), h.stagingFile(QStringLiteral("dangling")));
+}
+
+QStringList stagingEntries(const ControllerHarness& h) {
+    return QDir(h.stagingPath())
+        .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+TEST(ControllerLifecycle, StartCreatesAPrivateStagingDirectory) {
+    ControllerHarness h;
+    LogRecorder log;
+    h.controller().init();
+    ASSERT_TRUE(QFileInfo(h.stagingPath()).isDir());
+    EXPECT_EQ(permissions(h.stagingPath()), 0700u);
+    EXPECT_TRUE(log.contains(QStringLiteral("~/.dravelo Created.")));
+    EXPECT_FALSE(log.contains(QStringLiteral("~/.dravelo creation failed.")));
+}
+
+TEST(ControllerLifecycle, StartEmptiesWhatAnEarlierRunLeftAndTightensPermissions) {
+    ControllerHarness h;
+    QDir().mkpath(h.stagingPath());
+    ::chmod(QFile::encodeName(h.stagingPath()).constData(), 0755);
+    fillStaging(h);
+    ASSERT_FALSE(stagingEntries(h).isEmpty());
+
+    h.controller().init();
+    EXPECT_EQ(stagingEntries(h), QStringList());
+    EXPECT_EQ(permissions(h.stagingPath()), 0700u);
+}
+
+TEST(ControllerLifecycle, TerminationEmptiesTheStagingDirectory) {
+    ControllerHarness h;
+    h.controller().init();
+    fillStaging(h);
+    h.controller().applicationEnding();
+    EXPECT_EQ(stagingEntries(h), QStringList());
+    EXPECT_TRUE(QFileInfo(h.stagingPath()).isDir());
+}
+
+TEST(ControllerLifecycle, AFileInPlaceOfTheStagingDirectoryIsReportedAndLeftAlone) {
+    ControllerHarness h;
+    QFile blocker(h.stagingPath());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.write("mine");
+    blocker.close();
+    LogRecorder log;
+
+    h.controller().init();
+    EXPECT_TRUE(log.contains(QStringLiteral("~/.dravelo creation failed.")));
+    EXPECT_FALSE(log.contains(QStringLiteral("~/.dravelo Created.")));
+    ASSERT_TRUE(blocker.open(QIODevice::ReadOnly));
+    EXPECT_EQ(blocker.readAll(), QByteArray("mine"));
+}
+
+TEST(ControllerLifecycle, ALinkInPlaceOfTheStagingDirectoryIsNotFollowed) {
+    ControllerHarness h;
+    const QString elsewhere = h.root_.filePath(QStringLiteral("elsewhere"));
+    QDir().mkpath(elsewhere);
+    QFile keep(elsewhere + QStringLiteral("/keep.txt"));
+    ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
+    keep.close();
+    QFile::link(elsewhere, h.stagingPath());
+    LogRecorder log;
+
+    h.controller().init();
+    EXPECT_TRUE(log.contains(QStringLiteral("~/.dravelo creation failed.")));
+    EXPECT_TRUE(QFile::exists(elsewhere + QStringLiteral("/keep.txt")));
+}
+
+} // namespace

@@ -1,0 +1,174 @@
+#include "support/ControllerHarness.h"
+#include "support/FakeDocument.h"
+#include "support/LogRecorder.h"
+#include "support/TestPdf.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+
+using dravelo::TaskResult;
+using dravelo::test::ControllerHarness;
+using dravelo::test::FakeDocument;
+using dravelo::test::FakeTaskRunner;
+using dravelo::test::LogRecorder;
+using dravelo::test::TestPdf;
+
+namespace {
+
+class JobDispatch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        h.controller().init();
+        h.writeJob(h.stagingPath(), QStringLiteral("job"));
+    }
+    void setAction(const QString& value) { h.setSetting(QStringLiteral("actionPrintJob"), value); }
+    void dispatch() { h.controller().spawnDocument(configuration); }
+    bool pairExists() const { return QFile::exists(configuration) && QFile::exists(printData); }
+    bool pairGone() const { return !QFile::exists(configuration) && !QFile::exists(printData); }
+    void registerDocumentType() {
+        h.documents.registerDocumentType(QStringLiteral("ppf"), [](const QString& path) {
+            return std::make_unique<FakeDocument>(path);
+        });
+    }
+    // Runs what was handed to the UI thread.
+    static void runUiThread() { QCoreApplication::processEvents(); }
+
+    ControllerHarness h;
+    QString configuration = h.stagingFile(QStringLiteral("job.pcf"));
+    QString printData = h.stagingFile(QStringLiteral("job.ppf"));
+};
+
+TEST_F(JobDispatch, DirectPrintRunsLpOnThePrintDataThenDeletesThePair) {
+    setAction(QStringLiteral("Print directly to printer"));
+    bool pairPresentWhilePrinting = false;
+    h.tasks.onRun([&](const FakeTaskRunner::Call&) { pairPresentWhilePrinting = pairExists(); });
+    dispatch();
+
+    ASSERT_EQ(h.tasks.calls().size(), 1);
+    const FakeTaskRunner::Call call = h.tasks.calls().first();
+    EXPECT_EQ(call.program, QStringLiteral("/usr/bin/lp"));
+    EXPECT_EQ(call.arguments, QStringList{printData});
+    EXPECT_TRUE(call.waited);
+    EXPECT_GT(call.timeout.count(), 0);
+    EXPECT_TRUE(pairPresentWhilePrinting);
+    EXPECT_TRUE(pairGone());
+    EXPECT_TRUE(h.documents.documents().isEmpty());
+}
+
+TEST_F(JobDispatch, DirectPrintDeletesThePairWhateverTheCommandDidButSaysWhatWentWrong) {
+    setAction(QStringLiteral("Print directly to printer"));
+    for (const TaskResult result :
+         {TaskResult{TaskResult::Outcome::Exited, 1}, TaskResult{TaskResult::Outcome::TimedOut, -1},
+          TaskResult{TaskResult::Outcome::FailedToStart, -1}}) {
+        h.writeJob(h.stagingPath(), QStringLiteral("job"));
+        h.tasks.setResult(result);
+        LogRecorder log;
+        dispatch();
+        EXPECT_TRUE(pairGone());
+        EXPECT_EQ(log.lines().size(), 1) << log.lines().join('\n').toStdString();
+    }
+}
+
+TEST_F(JobDispatch, DirectPrintOfAFileThatIsNoPdfStillRunsTheCommand) {
+    setAction(QStringLiteral("Print directly to printer"));
+    QFile garbage(printData);
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    garbage.write("not a pdf");
+    garbage.close();
+    dispatch();
+    EXPECT_EQ(h.tasks.calls().size(), 1);
+    EXPECT_TRUE(pairGone());
+}
+
+TEST_F(JobDispatch, AProtectedJobIsNeverSentToThePrinterLocked) {
+    setAction(QStringLiteral("Print directly to printer"));
+    TestPdf::writeEncrypted(printData, QStringLiteral("user-secret"),
+                            QStringLiteral("owner-secret"));
+    LogRecorder log;
+    dispatch();
+    EXPECT_TRUE(h.tasks.calls().isEmpty());
+    EXPECT_TRUE(pairExists());
+    EXPECT_EQ(log.lines().size(), 1);
+}
+
+TEST_F(JobDispatch, AJobWithOnlyAnOwnerPasswordPrintsDirectly) {
+    setAction(QStringLiteral("Print directly to printer"));
+    TestPdf::writeEncrypted(printData, QString(), QStringLiteral("owner-secret"));
+    dispatch();
+    EXPECT_EQ(h.tasks.calls().size(), 1);
+    EXPECT_TRUE(pairGone());
+}
+
+TEST_F(JobDispatch, TheViewerGetsACopyThatIsDeletedWithThePairAfterwards) {
+    setAction(QStringLiteral("Open In Mac Preview"));
+    const QString copy = h.stagingFile(QStringLiteral("job.pdf"));
+    bool copyPresentWhenOpened = false;
+    h.workspace.onOpen([&](const QString& path) { copyPresentWhenOpened = QFile::exists(path); });
+    dispatch();
+    EXPECT_EQ(h.workspace.openedFiles(), QStringList{copy});
+    EXPECT_TRUE(copyPresentWhenOpened);
+    EXPECT_FALSE(QFile::exists(copy));
+    EXPECT_TRUE(pairGone());
+}
+
+TEST_F(JobDispatch, AnExistingViewerCopyStopsTheViewerAction) {
+    setAction(QStringLiteral("Open In Mac Preview"));
+    const QString copy = h.stagingFile(QStringLiteral("job.pdf"));
+    QFile existing(copy);
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("older");
+    existing.close();
+    dispatch();
+    EXPECT_TRUE(h.workspace.openedFiles().isEmpty());
+    EXPECT_TRUE(pairExists());
+    ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
+    EXPECT_EQ(existing.readAll(), QByteArray("older"));
+}
+
+TEST_F(JobDispatch, EveryOtherValueOpensTheJobAsADocumentOnTheUiThread) {
+    registerDocumentType();
+    const QStringList values{
+        QStringLiteral("Preview print job"), QStringLiteral("Display print dialog only"),
+        QStringLiteral("print directly to printer"), QStringLiteral("anything else")};
+    for (const QString& value : values) {
+        setAction(value);
+        LogRecorder log;
+        dispatch();
+        EXPECT_TRUE(h.documents.documents().isEmpty()) << "opened before the UI thread ran";
+        runUiThread();
+        EXPECT_EQ(h.documents.documents().size(), 1) << value.toStdString();
+        EXPECT_TRUE(log.contains(QStringLiteral("Opened document. ") + printData));
+        h.documents.documents().first()->close();
+    }
+    EXPECT_TRUE(h.tasks.calls().isEmpty());
+    EXPECT_TRUE(pairExists());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST_F(JobDispatch, AMissingSettingOpensTheJobAsADocument) {
+    registerDocumentType();
+    dispatch();
+    runUiThread();
+    EXPECT_EQ(h.documents.documents().size(), 1);
+    h.documents.documents().first()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST_F(JobDispatch, AFailedOpeningIsLoggedAndKeepsThePair) {
+    LogRecorder log;
+    dispatch();
+    runUiThread();
+    EXPECT_TRUE(log.contains(QStringLiteral("Failed to open document. ") + printData));
+    EXPECT_TRUE(pairExists());
+}
+
+TEST_F(JobDispatch, ThePrintDataPathReplacesWhateverExtensionTheConfigurationHas) {
+    setAction(QStringLiteral("Print directly to printer"));
+    h.controller().spawnDocument(h.stagingFile(QStringLiteral("job.txt")));
+    ASSERT_EQ(h.tasks.calls().size(), 1);
+    EXPECT_EQ(h.tasks.calls().first().arguments, QStringList{printData});
+}
+
+} // namespace
