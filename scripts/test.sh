@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds the client and runs every test: unit, integration and system tests
+# (each starts the peers it needs: X server, D-Bus sessions, keyring, print
+# scheduler, FUSE mounts) and a short fuzzing run. Installs what it needs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+cmake --preset default >/dev/null
+cmake --build --preset default -j"$(nproc)"
+
+status=0
+ctest --preset default -j2 --timeout 600 || status=$?
+tests/fuzz/run-fuzz.sh "${FUZZ_SECONDS:-30}" || status=$?
+exit "$status"

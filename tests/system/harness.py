@@ -1,0 +1,267 @@
+"""Peers for the system tests: the built client run as a user runs it, a
+private print scheduler with a file sink, a private X server and D-Bus
+session. Each test starts what it needs and stops it afterwards."""
+
+import contextlib
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import tempfile
+import threading
+import time
+from pathlib import Path
+
+DRAVELO_BIN = os.environ.get("DRAVELO_BIN", "")
+HERE = Path(__file__).resolve().parent
+
+
+def wait_until(predicate, timeout, interval=0.05, what="condition"):
+    """Polls until predicate() is true; raises AssertionError after timeout."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(interval)
+    raise AssertionError(f"timed out after {timeout} s waiting for {what}")
+
+
+class Cupsd:
+    """A private print scheduler listening on a unix socket only, with one
+    queue "sink" (the default destination) that writes each job's PDF to
+    a file, unrasterised."""
+
+    PPD = """*PPD-Adobe: "4.3"
+*FormatVersion: "4.3"
+*FileVersion: "1.0"
+*LanguageVersion: English
+*LanguageEncoding: ISOLatin1
+*PCFileName: "SINK.PPD"
+*Manufacturer: "Test"
+*Product: "(Sink)"
+*ModelName: "Sink"
+*ShortNickName: "Sink"
+*NickName: "PDF file sink"
+*PSVersion: "(3010.000) 0"
+*LanguageLevel: "3"
+*ColorDevice: True
+*DefaultColorSpace: RGB
+*FileSystem: False
+*Throughput: "1"
+*cupsVersion: 2.4
+*cupsManualCopies: True
+*cupsFilter2: "application/vnd.cups-pdf application/pdf 0 -"
+*OpenUI *PageSize/Page Size: PickOne
+*DefaultPageSize: A4
+*PageSize A4/A4: "<</PageSize[595 842]>>setpagedevice"
+*CloseUI: *PageSize
+*DefaultPageRegion: A4
+*DefaultImageableArea: A4
+*ImageableArea A4: "0 0 595 842"
+*DefaultPaperDimension: A4
+*PaperDimension A4: "595 842"
+"""
+
+    def __init__(self):
+        self.root = Path(tempfile.mkdtemp(prefix="dravelo-cups-"))
+        self.socket = self.root / "cups.sock"
+        self.sink = self.root / "sink" / "sink.pdf"
+        self.process = None
+
+    def __enter__(self):
+        self._write_configuration()
+        self.process = subprocess.Popen(
+            ["/usr/sbin/cupsd", "-f", "-c", str(self.root / "cupsd.conf"),
+             "-s", str(self.root / "cups-files.conf")],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_until(self.socket.exists, 15, what="cupsd's socket")
+        env = self.environment()
+        subprocess.run(["lpadmin", "-p", "sink", "-E", "-v", f"file://{self.sink}",
+                        "-P", str(self.root / "sink.ppd")], env=env, check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["lpadmin", "-d", "sink"], env=env, check=True)
+        return self
+
+    def __exit__(self, *exc):
+        if self.process:
+            self.process.terminate()
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def environment(self):
+        env = dict(os.environ)
+        env["CUPS_SERVER"] = str(self.socket)
+        return env
+
+    def printed(self):
+        """The bytes the sink received so far (empty while nothing came)."""
+        try:
+            return self.sink.read_bytes()
+        except FileNotFoundError:
+            return b""
+
+    def wait_for_output(self, timeout=20):
+        return wait_until(lambda: self.printed().startswith(b"%PDF") and self.printed().rstrip().endswith(b"%%EOF"),
+                          timeout, what="a job at the printer sink")
+
+    def clear_output(self):
+        self.sink.unlink(missing_ok=True)
+
+    def _write_configuration(self):
+        for name in ("spool", "spool/tmp", "cache", "state", "log", "sink", "ppd"):
+            (self.root / name).mkdir(parents=True, exist_ok=True)
+        os.chmod(self.root / "sink", 0o777)
+        os.chmod(self.root / "spool", 0o777)
+        os.chmod(self.root / "spool/tmp", 0o1777)
+        (self.root / "sink.ppd").write_text(self.PPD)
+        (self.root / "cupsd.conf").write_text(f"""Listen {self.socket}
+LogLevel warn
+WebInterface No
+Browsing No
+DefaultAuthType None
+<Location />
+  Order allow,deny
+  Allow all
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+""")
+        (self.root / "cups-files.conf").write_text(f"""ServerRoot {self.root}
+RequestRoot {self.root}/spool
+TempDir {self.root}/spool/tmp
+CacheDir {self.root}/cache
+StateDir {self.root}/state
+ErrorLog {self.root}/log/error_log
+AccessLog {self.root}/log/access_log
+PageLog {self.root}/log/page_log
+FileDevice Yes
+Sandboxing relaxed
+""")
+
+
+class Client:
+    """The built client with a home, settings and runtime folder of its own."""
+
+    def __init__(self, env=None, settings=None):
+        self.root = Path(tempfile.mkdtemp(prefix="dravelo-client-"))
+        self.home = self.root / "home"
+        self.config = self.root / "config"
+        self.runtime = self.root / "runtime"
+        for folder in (self.home, self.config, self.runtime):
+            folder.mkdir(mode=0o700)
+        self.settings_file = self.config / "dravelo" / "dravelo.conf"
+        self.env = dict(env or os.environ)
+        self.env.update({"HOME": str(self.home), "XDG_CONFIG_HOME": str(self.config),
+                         "XDG_RUNTIME_DIR": str(self.runtime)})
+        self.env.setdefault("QT_QPA_PLATFORM", "offscreen")
+        if settings:
+            self.write_settings(settings)
+        self.process = None
+        self.lines = []
+        self._lines_lock = threading.Lock()
+
+    @property
+    def staging(self):
+        return self.home / ".dravelo"
+
+    def write_settings(self, settings):
+        """Rewrites the settings file as a user editing it would."""
+        self.settings_file.parent.mkdir(parents=True, exist_ok=True)
+        body = "".join(f"{key}={value}\n" for key, value in settings.items())
+        tmp = self.settings_file.with_suffix(".tmp")
+        tmp.write_text("[General]\n" + body)
+        tmp.replace(self.settings_file)
+
+    def start(self):
+        with self._lines_lock:
+            self.lines = []
+        if self.process:
+            self.process.stderr.close()
+        self.process = subprocess.Popen([DRAVELO_BIN], env=self.env, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.PIPE, text=True)
+        threading.Thread(target=self._read_log, daemon=True).start()
+        return self
+
+    def _read_log(self):
+        for line in self.process.stderr:
+            line = line.rstrip("\n")
+            if line.startswith("dravelo: "):
+                line = line[len("dravelo: "):]
+            with self._lines_lock:
+                self.lines.append(line)
+
+    def start_another(self):
+        """Starts a second client process as the same user in the same home."""
+        return subprocess.Popen([DRAVELO_BIN], env=self.env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+
+    def log(self):
+        with self._lines_lock:
+            return list(self.lines)
+
+    def wait_for_log(self, line, timeout=10):
+        return wait_until(lambda: line in self.log(), timeout, what=f"log line {line!r}")
+
+    def stop(self, sig=signal.SIGTERM, timeout=15):
+        if self.process and self.process.poll() is None:
+            self.process.send_signal(sig)
+            try:
+                self.process.wait(timeout)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+                raise AssertionError("the client did not end after the signal")
+        return self.process.returncode
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        if self.process and self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        if self.process:
+            self.process.stderr.close()
+        subprocess.run(["fusermount3", "-u", "-z", str(self.home / "DraveloDrive")],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+def write_pdf(path, text="Dravelo test page"):
+    """Writes a small valid one-page PDF."""
+    content = f"BT /F1 24 Tf 72 720 Td ({text}) Tj ET".encode()
+    objects = [
+        b"<< /Type /Catalog /Pages 2 0 R >>",
+        b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R "
+        b"/Resources << /Font << /F1 5 0 R >> >> >>",
+        b"<< /Length %d >>\nstream\n" % len(content) + content + b"\nendstream",
+        b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+    ]
+    out = bytearray(b"%PDF-1.4\n")
+    offsets = []
+    for number, body in enumerate(objects, start=1):
+        offsets.append(len(out))
+        out += b"%d 0 obj\n" % number + body + b"\nendobj\n"
+    xref = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
+    for offset in offsets:
+        out += b"%010d 00000 n \n" % offset
+    out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, xref)
+    Path(path).write_bytes(bytes(out))
+
+
+def write_job(folder, name, text="Dravelo test page"):
+    """Drops a job file pair the way a writer must: print data first."""
+    folder = Path(folder)
+    write_pdf(folder / f"{name}.ppf", text)
+    (folder / f"{name}.pcf").write_text("copies=1\n")
