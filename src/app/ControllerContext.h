@@ -25,6 +25,9 @@ struct ControllerContext {
     QString userGuidePath;
     // Opens a new Preferences window.
     std::function<void()> openPreferencesWindow;
+    // Shows a message from the tray icon; false when there is no tray. Used
+    // for notifications when the desktop has no notification service.
+    std::function<bool(const QString& title, const QString& body)> showTrayMessage;
 };
 
 } // namespace dravelo

@@ -4,8 +4,11 @@
 #include "platform/Application.h"
 #include "platform/DocumentController.h"
 #include "platform/Log.h"
+#include "platform/MainThread.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
+#include "server/DVCKeyring.h"
+#include "services/DVCNotificationCenter.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -30,6 +33,7 @@ DVCDraveloController::~DVCDraveloController() {
 }
 
 void DVCDraveloController::init() {
+    notificationCenter_ = std::make_shared<DVCNotificationCenter>(context_.showTrayMessage);
     willTerminate_ =
         QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit,
                          QCoreApplication::instance(), [this] { applicationEnding(); });
@@ -78,7 +82,11 @@ void DVCDraveloController::showPreferences() {
 }
 
 void DVCDraveloController::connect() {
-    openNewPreferencesWindow();
+    if (!DVCKeyring::keyExists()) {
+        openNewPreferencesWindow();
+        return;
+    }
+    log(QStringLiteral("Cannot connect: this client has no print server session."));
 }
 
 void DVCDraveloController::closeAll() {
@@ -97,6 +105,18 @@ void DVCDraveloController::showHelpPDF() {
 
 void DVCDraveloController::applicationEnding() {
     staging_.empty();
+    if (!context_.defaults.boolForKey(SettingsKeys::rememberCredentials)) {
+        DVCKeyring::deleteKey();
+    }
+}
+
+void DVCDraveloController::notifyUser(const QString& text) {
+    // The center lives on the UI thread; the hand-over keeps it alive.
+    runOnMainThread([center = notificationCenter_, text] {
+        if (center) {
+            center->sendNotification(text);
+        }
+    });
 }
 
 void DVCDraveloController::openNewPreferencesWindow() {

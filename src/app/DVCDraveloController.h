@@ -7,9 +7,12 @@
 #include <QString>
 
 #include <chrono>
+#include <memory>
 #include <mutex>
 
 namespace dravelo {
+
+class DVCNotificationCenter;
 
 // The one long-lived object that ties the client together: it prepares the
 // staging directory, starts job intake, carries the client's commands and
@@ -54,12 +57,15 @@ public:
 
 private:
     void openNewPreferencesWindow();
+    // Shows a notification; callable from any thread.
+    void notifyUser(const QString& text);
     void printDirectly(const QString& configurationPath, const QString& printDataPath);
     void openInViewer(const QString& configurationPath, const QString& printDataPath);
     void openAsDocument(const QString& printDataPath);
 
     ControllerContext context_;
     StagingDirectory staging_;
+    std::shared_ptr<DVCNotificationCenter> notificationCenter_;
     std::mutex jobLock_;
     QMetaObject::Connection willTerminate_;
 };

@@ -68,6 +68,7 @@ void DVCDraveloController::printDirectly(const QString& configurationPath,
         // for yet. The pair stays until the staging directory is emptied.
         log(QStringLiteral("Print job needs a password and cannot be printed directly: %1")
                 .arg(printDataPath));
+        notifyUser(QStringLiteral("A password-protected print job could not be printed directly."));
         return;
     }
     const TaskResult result =

@@ -65,17 +65,24 @@ int main(int argc, char** argv) {
         workspace.openFile(defaults.filePath());
     };
 
-    DVCDraveloController controller(
-        {defaults, tasks, workspace, documents, home, userGuidePath(), openSettingsFile});
-    controller.init();
-
+    // The tray menu's commands reach the controller, made just below.
+    DVCDraveloController* commands = nullptr;
     TrayIcon tray(QIcon(QStringLiteral(":/dravelo.svg")), QStringLiteral("Dravelo Client"),
-                  {{QStringLiteral("Preferences…"), [&] { controller.showPreferences(); }},
-                   {QStringLiteral("Connect"), [&] { controller.connect(); }},
-                   {QStringLiteral("Close All"), [&] { controller.closeAll(); }},
-                   {QStringLiteral("User Guide"), [&] { controller.showHelpPDF(); }},
+                  {{QStringLiteral("Preferences…"), [&] { commands->showPreferences(); }},
+                   {QStringLiteral("Connect"), [&] { commands->connect(); }},
+                   {QStringLiteral("Close All"), [&] { commands->closeAll(); }},
+                   {QStringLiteral("User Guide"), [&] { commands->showHelpPDF(); }},
                    {QStringLiteral("Quit"), [] { QCoreApplication::quit(); }}});
     tray.show();
+    const auto showTrayMessage = [&tray](const QString& title, const QString& body) {
+        return tray.showMessage(title, body);
+    };
+
+    DVCDraveloController controller({defaults, tasks, workspace, documents, home, userGuidePath(),
+                                     openSettingsFile, showTrayMessage});
+    commands = &controller;
+    controller.init();
+
     QObject::connect(&instance, &SingleInstance::reopenRequested,
                      [&controller] { controller.applicationShouldHandleReopen(false); });
     return app.exec();

@@ -14,7 +14,11 @@ ControllerHarness::ControllerHarness()
     defaults_ = std::make_unique<UserDefaults>(settingsFile());
     controller_ = std::make_unique<DVCDraveloController>(ControllerContext{
         *defaults_, tasks, workspace, documents, homePath_,
-        root_.filePath(QStringLiteral("User Guide.pdf")), [this] { ++preferencesWindowsOpened; }});
+        root_.filePath(QStringLiteral("User Guide.pdf")), [this] { ++preferencesWindowsOpened; },
+        [this](const QString&, const QString& body) {
+            notifications << body;
+            return true;
+        }});
 }
 
 ControllerHarness::~ControllerHarness() = default;

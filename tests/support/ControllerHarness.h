@@ -40,6 +40,8 @@ public:
     FakeWorkspace workspace;
     DocumentController documents;
     int preferencesWindowsOpened = 0;
+    // Notifications, shown through the tray since tests have no desktop bus.
+    QStringList notifications;
     std::unique_ptr<DVCDraveloController> controller_;
 };
 

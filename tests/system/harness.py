@@ -188,7 +188,8 @@ class Client:
             self.process.stderr.close()
         self.process = subprocess.Popen([DRAVELO_BIN], env=self.env, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.PIPE, text=True)
-        threading.Thread(target=self._read_log, daemon=True).start()
+        self._reader = threading.Thread(target=self._read_log, daemon=True)
+        self._reader.start()
         return self
 
     def _read_log(self):
@@ -220,6 +221,7 @@ class Client:
                 self.process.kill()
                 self.process.wait()
                 raise AssertionError("the client did not end after the signal")
+        self._reader.join(5)
         return self.process.returncode
 
     def __enter__(self):
@@ -265,3 +267,83 @@ def write_job(folder, name, text="Dravelo test page"):
     folder = Path(folder)
     write_pdf(folder / f"{name}.ppf", text)
     (folder / f"{name}.pcf").write_text("copies=1\n")
+
+
+class SessionBus:
+    """A private D-Bus session bus on which nothing can be activated, with,
+    on request, an unlocked keyring daemon owning the Secret Service."""
+
+    CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <keep_umask/>
+  <listen>unix:tmpdir=/tmp</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+"""
+
+    def __init__(self, keyring=False):
+        self.root = Path(tempfile.mkdtemp(prefix="dravelo-bus-"))
+        self.address = f"unix:path={self.root}/bus"
+        self.keyring = keyring
+        self.processes = []
+        self.env = dict(os.environ)
+        home = self.root / "home"
+        (home / ".local" / "share").mkdir(parents=True)
+        (self.root / "run").mkdir(mode=0o700)
+        self.env.update({"DBUS_SESSION_BUS_ADDRESS": self.address, "HOME": str(home),
+                         "XDG_DATA_HOME": str(home / ".local" / "share"),
+                         "XDG_RUNTIME_DIR": str(self.root / "run")})
+        for name in ("GNOME_KEYRING_CONTROL", "SSH_AUTH_SOCK"):
+            self.env.pop(name, None)
+
+    def __enter__(self):
+        (self.root / "bus.conf").write_text(self.CONFIG)
+        self._spawn(["dbus-daemon", "--nofork", f"--config-file={self.root}/bus.conf",
+                     f"--address={self.address}"])
+        wait_until(lambda: self.has_owner("org.freedesktop.DBus"), 10, what="the session bus")
+        if self.keyring:
+            daemon = self._spawn(["gnome-keyring-daemon", "--foreground", "--unlock",
+                                  "--components=secrets"], stdin=subprocess.PIPE)
+            daemon.stdin.write(b"dravelo-test-login")
+            daemon.stdin.close()
+            wait_until(lambda: self.has_owner("org.freedesktop.secrets"), 15,
+                       what="the keyring daemon")
+        return self
+
+    def __exit__(self, *exc):
+        for process in reversed(self.processes):
+            process.terminate()
+            try:
+                process.wait(5)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def _spawn(self, command, stdin=subprocess.DEVNULL):
+        process = subprocess.Popen(command, env=self.env, stdin=stdin,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.processes.append(process)
+        return process
+
+    def has_owner(self, name):
+        result = subprocess.run(
+            ["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+             "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner", f"string:{name}"],
+            env=self.env, capture_output=True, text=True)
+        return "boolean true" in result.stdout
+
+    def client_environment(self):
+        """What a client on this bus needs, on top of its own HOME."""
+        return {"DBUS_SESSION_BUS_ADDRESS": self.address}
+
+    def secret_tool(self, *arguments, secret=None):
+        return subprocess.run(["secret-tool", *arguments], env=self.env, input=secret,
+                              capture_output=True, text=True)
