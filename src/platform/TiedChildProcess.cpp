@@ -57,11 +57,14 @@ void closeInheritedDescriptors(int keep) {
 // The forked child: ties itself to the forking thread, restores default
 // signal handling and runs the program. An exec failure is reported to the
 // parent as errno over `errorFd` (closed on exec, so silence means success).
+// The child gets a process group of its own, so keyboard signals from a
+// terminal (Ctrl-C) reach the client alone, which then ends it in order.
 [[noreturn]] void execChild(char* const* argv, pid_t parent, int errorFd) {
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (::getppid() != parent) {
         ::_exit(127);
     }
+    ::setpgid(0, 0);
     sigset_t none;
     ::sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
