@@ -165,7 +165,8 @@ protected:
         DiskImageToolTest::SetUp();
         tool = std::make_unique<FuseDiskImageTool>();
         if (tool->mode() != DiskImageTool::Mode::FuseVolume) {
-            GTEST_SKIP() << "FUSE mounts are not possible here: "
+            GTEST_SKIP() << "FUSE mounts are not possible here (the FUSE device cannot be "
+                            "opened, or fuse2fs, fusermount3 or mkfs.ext4 is missing) "
                          << logLines().join(QLatin1Char(' ')).toStdString();
         }
     }
