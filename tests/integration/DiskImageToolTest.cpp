@@ -148,7 +148,8 @@ protected:
 
     qsizetype logLinesContaining(const QString& text) { return logLines().filter(text).size(); }
 
-    QTemporaryDir home;
+    // A space in the path: the mount table escapes it.
+    QTemporaryDir home{QDir::tempPath() + QStringLiteral("/diskimage home-XXXXXX")};
     QString image;
     QString mountPoint;
 
