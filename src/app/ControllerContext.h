@@ -6,6 +6,7 @@
 
 namespace dravelo {
 
+class DiskImageTool;
 class DocumentController;
 class TaskRunner;
 class UserDefaults;
@@ -18,6 +19,7 @@ struct ControllerContext {
     TaskRunner& tasks;
     Workspace& workspace;
     DocumentController& documents;
+    DiskImageTool& diskImages;
     // The user's home directory, where the staging directory and the home
     // drop folder are.
     QString homePath;

@@ -2,6 +2,7 @@
 
 #include "app/SettingsKeys.h"
 #include "platform/Application.h"
+#include "platform/DiskImageTool.h"
 #include "platform/DocumentController.h"
 #include "platform/Log.h"
 #include "platform/MainThread.h"
@@ -30,6 +31,7 @@ DVCDraveloController::DVCDraveloController(ControllerContext context)
 
 DVCDraveloController::~DVCDraveloController() {
     QObject::disconnect(willTerminate_);
+    stopIntake();
 }
 
 void DVCDraveloController::init() {
@@ -39,12 +41,16 @@ void DVCDraveloController::init() {
                          QCoreApplication::instance(), [this] { applicationEnding(); });
     setupUserDefaults();
     staging_.create();
+    // A volume left mounted by a crashed client goes before anything else.
+    context_.diskImages.cleanStaleMount(driveMapMountPoint());
+    disconnectDrivemap();
     if (!staging_.isDirectory()) {
         log(QStringLiteral("~/.dravelo creation failed."));
         return;
     }
     log(QStringLiteral("~/.dravelo Created."));
     staging_.empty();
+    startWatcher();
 }
 
 bool DVCDraveloController::applicationShouldHandleReopen(bool) {
@@ -104,9 +110,20 @@ void DVCDraveloController::showHelpPDF() {
 }
 
 void DVCDraveloController::applicationEnding() {
+    // Intake stops first, so no job is moved in and no volume mounted while
+    // the staging directory is emptied and the volume unmounted.
+    stopIntake();
+    disconnectDrivemap();
     staging_.empty();
     if (!context_.defaults.boolForKey(SettingsKeys::rememberCredentials)) {
         DVCKeyring::deleteKey();
+    }
+}
+
+void DVCDraveloController::stopIntake() {
+    if (watcher_.joinable()) {
+        watcher_.request_stop();
+        watcher_.join();
     }
 }
 

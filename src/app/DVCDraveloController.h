@@ -7,8 +7,11 @@
 #include <QString>
 
 #include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <stop_token>
+#include <thread>
 
 namespace dravelo {
 
@@ -49,6 +52,21 @@ public:
     // the actionPrintJob setting says. Runs on the intake threads.
     void spawnDocument(const QString& configurationPath);
 
+    // The drop-folder watcher: every two seconds, one pass, until stopped.
+    void checkDirectory(std::stop_token stop);
+    // One pass of the watcher: follows enableDriveMap, mounting or
+    // unmounting the drop volume, or else scans both drop folders and
+    // dispatches the jobs found there.
+    void watchPass();
+
+    // The drop volume: creates and mounts it, or unmounts it and deletes
+    // its image. Both return when done.
+    void connectDrivemap();
+    void disconnectDrivemap();
+
+    QString driveMapMountPoint() const;
+    QString driveMapImagePath() const;
+
     const StagingDirectory& stagingDirectory() const { return staging_; }
     std::mutex& jobLock() { return jobLock_; }
 
@@ -56,6 +74,11 @@ public:
     static constexpr std::chrono::seconds printCommandTimeout{30};
 
 private:
+    void startWatcher();
+    void stopIntake();
+    void scanDropFolder(const QString& folder);
+    void handleDropFolderEntry(const QString& folder, const QString& name);
+
     void openNewPreferencesWindow();
     // Shows a notification; callable from any thread.
     void notifyUser(const QString& text);
@@ -67,6 +90,9 @@ private:
     StagingDirectory staging_;
     std::shared_ptr<DVCNotificationCenter> notificationCenter_;
     std::mutex jobLock_;
+    // Touched by the watcher thread alone: what it last did to the volume.
+    bool bDriveMapStatus = false;
+    std::jthread watcher_;
     QMetaObject::Connection willTerminate_;
 };
 

@@ -1,5 +1,7 @@
 #include "app/StagingDirectory.h"
 
+#include "platform/FileManager.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -32,11 +34,7 @@ void StagingDirectory::empty() const {
     const QFileInfoList entries = directory.entryInfoList(QDir::AllEntries | QDir::Hidden |
                                                           QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo& entry : entries) {
-        if (entry.isDir() && !entry.isSymLink()) {
-            QDir(entry.filePath()).removeRecursively();
-        } else {
-            QFile::remove(entry.filePath());
-        }
+        FileManager::removeItem(entry.filePath());
     }
 }
 

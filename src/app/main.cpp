@@ -2,6 +2,7 @@
 #include "platform/Application.h"
 #include "platform/DesktopWorkspace.h"
 #include "platform/DocumentController.h"
+#include "platform/FuseDiskImageTool.h"
 #include "platform/Log.h"
 #include "platform/SingleInstance.h"
 #include "platform/Task.h"
@@ -59,6 +60,7 @@ int main(int argc, char** argv) {
     Task tasks;
     DesktopWorkspace workspace(tasks);
     DocumentController documents;
+    FuseDiskImageTool diskImages;
     // Until the Preferences window exists, Preferences opens the settings
     // file in the desktop's editor.
     const auto openSettingsFile = [&workspace, &defaults] {
@@ -78,8 +80,8 @@ int main(int argc, char** argv) {
         return tray.showMessage(title, body);
     };
 
-    DVCDraveloController controller({defaults, tasks, workspace, documents, home, userGuidePath(),
-                                     openSettingsFile, showTrayMessage});
+    DVCDraveloController controller({defaults, tasks, workspace, documents, diskImages, home,
+                                     userGuidePath(), openSettingsFile, showTrayMessage});
     commands = &controller;
     controller.init();
 

@@ -8,12 +8,16 @@
 
 namespace dravelo::test {
 
-ControllerHarness::ControllerHarness()
+ControllerHarness::ControllerHarness(Intake intake)
     : homePath_(root_.filePath(QStringLiteral("home"))) {
     QDir().mkpath(homePath_);
+    if (intake == Intake::Quiet) {
+        setSetting(QStringLiteral("enableDriveMap"), QStringLiteral("no"));
+        setSetting(QStringLiteral("enableClipboard"), QStringLiteral("no"));
+    }
     defaults_ = std::make_unique<UserDefaults>(settingsFile());
     controller_ = std::make_unique<DVCDraveloController>(ControllerContext{
-        *defaults_, tasks, workspace, documents, homePath_,
+        *defaults_, tasks, workspace, documents, diskImages, homePath_,
         root_.filePath(QStringLiteral("User Guide.pdf")), [this] { ++preferencesWindowsOpened; },
         [this](const QString&, const QString& body) {
             notifications << body;

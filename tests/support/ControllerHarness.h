@@ -3,8 +3,10 @@
 #include "app/DVCDraveloController.h"
 #include "platform/DocumentController.h"
 #include "platform/UserDefaults.h"
+#include "support/FakeDiskImageTool.h"
 #include "support/FakeTaskRunner.h"
 #include "support/FakeWorkspace.h"
+#include "support/QtPrinting.h"
 
 #include <QTemporaryDir>
 
@@ -16,7 +18,12 @@ namespace dravelo::test {
 // home directory and settings file in a temporary folder.
 class ControllerHarness {
 public:
-    ControllerHarness();
+    // Quiet: the settings file turns both intake channels off, so a test of
+    // something else is not disturbed by the watcher or the clipboard timer
+    // that start() begins. AsConfigured: the settings file starts empty.
+    enum class Intake { Quiet, AsConfigured };
+
+    explicit ControllerHarness(Intake intake = Intake::Quiet);
     ~ControllerHarness();
 
     QString home() const { return homePath_; }
@@ -39,6 +46,7 @@ public:
     FakeTaskRunner tasks;
     FakeWorkspace workspace;
     DocumentController documents;
+    FakeDiskImageTool diskImages;
     int preferencesWindowsOpened = 0;
     // Notifications, shown through the tray since tests have no desktop bus.
     QStringList notifications;

@@ -110,6 +110,16 @@ class Cupsd:
         return wait_until(lambda: self.printed().startswith(b"%PDF") and self.printed().rstrip().endswith(b"%%EOF"),
                           timeout, what="a job at the printer sink")
 
+    def completed_jobs(self):
+        """The number of jobs the scheduler has finished."""
+        result = subprocess.run(["lpstat", "-W", "completed", "-o"], env=self.environment(),
+                                capture_output=True, text=True)
+        return len([line for line in result.stdout.splitlines() if line.strip()])
+
+    def wait_for_completed_jobs(self, count, timeout=20):
+        return wait_until(lambda: self.completed_jobs() >= count, timeout,
+                          what=f"{count} finished print jobs")
+
     def clear_output(self):
         self.sink.unlink(missing_ok=True)
 
@@ -236,6 +246,18 @@ class Client:
         subprocess.run(["fusermount3", "-u", "-z", str(self.home / "DraveloDrive")],
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         shutil.rmtree(self.root, ignore_errors=True)
+
+
+def mount_of(path):
+    """The file system type mounted exactly at path, or None."""
+    target = os.path.realpath(path)
+    with open("/proc/self/mountinfo") as mounts:
+        for line in mounts:
+            fields = line.split()
+            separator = fields.index("-")
+            if fields[4] == target:
+                return fields[separator + 1]
+    return None
 
 
 def write_pdf(path, text="Dravelo test page"):

@@ -9,7 +9,7 @@ using dravelo::test::ControllerHarness;
 namespace {
 
 TEST(SettingsRegistration, AUserWithoutSettingsGetsTheDefaults) {
-    ControllerHarness h;
+    ControllerHarness h(ControllerHarness::Intake::AsConfigured);
     h.controller().setupUserDefaults();
     auto& d = h.defaults();
     EXPECT_EQ(d.stringForKey(QStringLiteral("serviceUrl")), QString());
@@ -30,7 +30,7 @@ TEST(SettingsRegistration, AUserWithoutSettingsGetsTheDefaults) {
 }
 
 TEST(SettingsRegistration, TheRecentDocumentsLimitIsZeroAfterEveryStart) {
-    ControllerHarness h;
+    ControllerHarness h(ControllerHarness::Intake::AsConfigured);
     h.setSetting(QStringLiteral("NSRecentDocumentsLimit"), QStringLiteral("7"));
     h.setSetting(QStringLiteral("defaultsSet"), QStringLiteral("anything"));
     h.controller().setupUserDefaults();
@@ -39,7 +39,7 @@ TEST(SettingsRegistration, TheRecentDocumentsLimitIsZeroAfterEveryStart) {
 }
 
 TEST(SettingsRegistration, AValueUnderDefaultsSetSuppressesEveryDefault) {
-    ControllerHarness h;
+    ControllerHarness h(ControllerHarness::Intake::AsConfigured);
     h.setSetting(QStringLiteral("defaultsSet"), QStringLiteral("1"));
     h.controller().setupUserDefaults();
     auto& d = h.defaults();
@@ -50,7 +50,7 @@ TEST(SettingsRegistration, AValueUnderDefaultsSetSuppressesEveryDefault) {
 }
 
 TEST(SettingsRegistration, StoredValuesWinAndDefaultSetChangesNothing) {
-    ControllerHarness h;
+    ControllerHarness h(ControllerHarness::Intake::AsConfigured);
     h.setSetting(QStringLiteral("defaultSet"), QStringLiteral("no"));
     h.setSetting(QStringLiteral("enableClipboard"), QStringLiteral("no"));
     h.setSetting(QStringLiteral("actionPrintJob"), QStringLiteral("Print directly to printer"));

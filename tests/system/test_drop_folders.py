@@ -1,0 +1,83 @@
+import os
+import signal
+import stat
+import subprocess
+import time
+import unittest
+
+from harness import Client, Cupsd, mount_of, wait_until, write_job
+
+DIRECT = {"actionPrintJob": "Print directly to printer"}
+
+
+class DropFolders(unittest.TestCase):
+    def start_client(self, cups, settings=DIRECT):
+        client = Client(env=cups.environment(), settings=settings)
+        self.addCleanup(client.__exit__)
+        client.start()
+        return client
+
+    def wait_for_volume(self, client):
+        volume = client.home / "DraveloDrive"
+        wait_until(lambda: (volume / "DVClient.config").exists(), 15, what="the drop volume")
+        return volume
+
+    def test_pairs_on_the_volume_and_in_home_are_printed_and_leave_nothing_behind(self):
+        with Cupsd() as cups:
+            client = self.start_client(cups)
+            volume = self.wait_for_volume(client)
+            self.assertEqual(mount_of(volume), "fuse.ext4", "the volume is a real mount")
+            image = client.staging / "drivemap.sparseimage"
+            self.assertEqual(stat.S_IMODE(image.stat().st_mode), 0o600)
+
+            write_job(volume, "from-volume")
+            write_job(client.home, "from-home")
+            cups.wait_for_completed_jobs(2)
+            self.assertTrue(cups.printed().startswith(b"%PDF"))
+            wait_until(lambda: not any(client.staging.glob("from-*")), 5, what="an empty staging")
+            self.assertEqual(sorted(p.name for p in volume.iterdir()), ["DVClient.config"])
+            self.assertFalse(any(client.home.glob("from-*")))
+
+    def test_turning_the_drive_map_off_unmounts_and_leaves_home_pairs_alone(self):
+        with Cupsd() as cups:
+            client = self.start_client(cups)
+            volume = self.wait_for_volume(client)
+            client.write_settings({**DIRECT, "enableDriveMap": "no"})
+            wait_until(lambda: mount_of(volume) is None, 5, what="the volume to be unmounted")
+            self.assertFalse((client.staging / "drivemap.sparseimage").exists())
+
+            write_job(client.home, "waiting")
+            time.sleep(4.5)
+            self.assertTrue((client.home / "waiting.pcf").exists())
+            self.assertEqual(cups.completed_jobs(), 0)
+
+            client.write_settings(DIRECT)
+            cups.wait_for_completed_jobs(1, timeout=10)
+            self.assertFalse((client.home / "waiting.pcf").exists())
+
+            self.assertEqual(client.stop(), 0)
+            self.assertIsNone(mount_of(volume))
+
+    def test_a_killed_clients_mount_and_image_are_gone_after_the_next_start(self):
+        with Cupsd() as cups:
+            client = self.start_client(cups)
+            volume = self.wait_for_volume(client)
+            (volume / "forgotten.txt").write_text("left on the volume")
+            client.process.send_signal(signal.SIGKILL)
+            client.process.wait()
+            time.sleep(0.5)
+
+            client.start()
+            client.wait_for_log("~/.dravelo Created.")
+            self.assertNotIn("drivemap.sparseimage", os.listdir(client.staging))
+            volume = self.wait_for_volume(client)
+            self.assertEqual(mount_of(volume), "fuse.ext4")
+            self.assertFalse((volume / "forgotten.txt").exists())
+            self.assertEqual(client.stop(), 0)
+            fuse_children = subprocess.run(["pgrep", "-f", f"fuse2fs .*{client.staging}"],
+                                           capture_output=True, text=True).stdout.split()
+            self.assertEqual(fuse_children, [])
+
+
+if __name__ == "__main__":
+    unittest.main()

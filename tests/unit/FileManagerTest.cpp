@@ -1,0 +1,81 @@
+#include "platform/FileManager.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+using dravelo::FileManager;
+
+namespace {
+
+void write(const QString& path, const QByteArray& contents) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(contents);
+}
+
+QByteArray read(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+dev_t deviceOf(const QString& path) {
+    struct stat info = {};
+    ::stat(QFile::encodeName(path).constData(), &info);
+    return info.st_dev;
+}
+
+TEST(FileManager, AMoveNeverReplacesWhatIsAtTheTarget) {
+    QTemporaryDir dir;
+    write(dir.filePath("a"), "new");
+    write(dir.filePath("b"), "old");
+    EXPECT_FALSE(FileManager::moveItem(dir.filePath("a"), dir.filePath("b")));
+    EXPECT_EQ(read(dir.filePath("a")), "new");
+    EXPECT_EQ(read(dir.filePath("b")), "old");
+
+    QDir().mkpath(dir.filePath("folder"));
+    EXPECT_FALSE(FileManager::moveItem(dir.filePath("a"), dir.filePath("folder")));
+    EXPECT_TRUE(FileManager::moveItem(dir.filePath("a"), dir.filePath("c")));
+    EXPECT_EQ(read(dir.filePath("c")), "new");
+    EXPECT_FALSE(QFile::exists(dir.filePath("a")));
+}
+
+TEST(FileManager, AMoveToAnotherFileSystemCopiesThenDeletes) {
+    QTemporaryDir here;
+    QTemporaryDir there(QStringLiteral("/dev/shm/dravelo-test-XXXXXX"));
+    if (!there.isValid() || deviceOf(here.path()) == deviceOf(there.path())) {
+        GTEST_SKIP() << "no second file system to move to";
+    }
+    QByteArray big(3 * 1024 * 1024 + 17, 'x');
+    big[12345] = 'y';
+    write(here.filePath("job.ppf"), big);
+    ::chmod(QFile::encodeName(here.filePath("job.ppf")).constData(), 0600);
+    ASSERT_TRUE(FileManager::moveItem(here.filePath("job.ppf"), there.filePath("job.ppf")));
+    EXPECT_EQ(read(there.filePath("job.ppf")), big);
+    EXPECT_FALSE(QFile::exists(here.filePath("job.ppf")));
+    struct stat info = {};
+    ::stat(QFile::encodeName(there.filePath("job.ppf")).constData(), &info);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    write(here.filePath("job.ppf"), "second");
+    EXPECT_FALSE(FileManager::moveItem(here.filePath("job.ppf"), there.filePath("job.ppf")));
+    EXPECT_EQ(read(there.filePath("job.ppf")), big);
+    EXPECT_EQ(read(here.filePath("job.ppf")), "second");
+}
+
+TEST(FileManager, RemovingALinkLeavesWhatItPointsTo) {
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath("kept"));
+    write(dir.filePath("kept/file"), "x");
+    QFile::link(dir.filePath("kept"), dir.filePath("link"));
+    EXPECT_TRUE(FileManager::removeItem(dir.filePath("link")));
+    EXPECT_TRUE(QFile::exists(dir.filePath("kept/file")));
+    EXPECT_TRUE(FileManager::removeItem(dir.filePath("kept")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("kept")));
+}
+
+} // namespace
