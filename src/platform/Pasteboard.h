@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QLatin1StringView>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace dravelo {
+
+// The desktop's general clipboard. Its contents are named by type identifiers
+// ("public.utf8-plain-text", "TEXT", "com.citrix.pasteboard.source", ...);
+// each implementation says how these map onto what its clipboard holds.
+// Every operation may be called from any thread.
+class Pasteboard {
+public:
+    // The identifier under which setPlainText places its text.
+    static constexpr QLatin1StringView plainTextType{"public.utf8-plain-text"};
+
+    virtual ~Pasteboard() = default;
+
+    // Changes every time the clipboard's contents are replaced, by another
+    // program or by this one. Never 0, so a count of 0 kept from before the
+    // first look always differs from it.
+    virtual qint64 changeCount() const = 0;
+
+    // The first identifier of `types`, in their order, that the clipboard
+    // holds contents for.
+    virtual std::optional<QString> availableTypeFromArray(const QStringList& types) = 0;
+
+    // The identifiers the clipboard holds contents for.
+    virtual QStringList types() = 0;
+
+    // The contents of one type as text; none when the clipboard lacks the
+    // type or its contents are not text.
+    virtual std::optional<QString> stringForType(const QString& type) = 0;
+
+    // The contents of one type as the bytes the clipboard holds.
+    virtual std::optional<QByteArray> dataForType(const QString& type) = 0;
+
+    // Replaces the whole clipboard with one plain text; false when that
+    // could not be done.
+    virtual bool setPlainText(const QString& text) = 0;
+};
+
+} // namespace dravelo
