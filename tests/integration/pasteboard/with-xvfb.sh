@@ -39,7 +39,8 @@ if [ "$(wc -l <"$workdir/display")" -lt 1 ]; then
     exit 1
 fi
 
-export DISPLAY=":$(head -n 1 "$workdir/display")"
+DISPLAY=":$(head -n 1 "$workdir/display")"
+export DISPLAY
 export QT_QPA_PLATFORM=xcb
 export XDG_RUNTIME_DIR="$workdir"
 
