@@ -8,6 +8,7 @@ namespace dravelo {
 
 class DiskImageTool;
 class DocumentController;
+class Pasteboard;
 class TaskRunner;
 class UserDefaults;
 class Workspace;
@@ -20,6 +21,7 @@ struct ControllerContext {
     Workspace& workspace;
     DocumentController& documents;
     DiskImageTool& diskImages;
+    Pasteboard& pasteboard;
     // The user's home directory, where the staging directory and the home
     // drop folder are.
     QString homePath;

@@ -6,6 +6,7 @@
 #include "platform/DocumentController.h"
 #include "platform/Log.h"
 #include "platform/MainThread.h"
+#include "platform/RepeatingTimer.h"
 #include "platform/UserDefaults.h"
 #include "platform/Workspace.h"
 #include "server/DVCKeyring.h"
@@ -51,6 +52,7 @@ void DVCDraveloController::init() {
     log(QStringLiteral("~/.dravelo Created."));
     staging_.empty();
     startWatcher();
+    checkPasteboard();
 }
 
 bool DVCDraveloController::applicationShouldHandleReopen(bool) {
@@ -121,6 +123,10 @@ void DVCDraveloController::applicationEnding() {
 }
 
 void DVCDraveloController::stopIntake() {
+    intakeStopping_ = true;
+    if (clipboardTimer_) {
+        clipboardTimer_->cancel();
+    }
     if (watcher_.joinable()) {
         watcher_.request_stop();
         watcher_.join();

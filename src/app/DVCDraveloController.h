@@ -6,16 +6,21 @@
 #include <QMetaObject>
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <thread>
 
 namespace dravelo {
 
 class DVCNotificationCenter;
+class Pasteboard;
+class RepeatingTimer;
 
 // The one long-lived object that ties the client together: it prepares the
 // staging directory, starts job intake, carries the client's commands and
@@ -64,6 +69,15 @@ public:
     void connectDrivemap();
     void disconnectDrivemap();
 
+    // The clipboard channel: a timer polls the clipboard every two seconds
+    // for a job message, unpacks it into the staging directory and
+    // dispatches it. checkPasteboard() starts the timer, replacing a
+    // running one.
+    void checkPasteboard();
+    void pollPasteboard();
+    std::optional<QString> readClipDataString(Pasteboard& pasteboard, const QString& type);
+    void readMACServerChangesinData(const QString& message);
+
     QString driveMapMountPoint() const;
     QString driveMapImagePath() const;
 
@@ -93,6 +107,12 @@ private:
     // Touched by the watcher thread alone: what it last did to the volume.
     bool bDriveMapStatus = false;
     std::jthread watcher_;
+    // Touched by the clipboard polls alone: the change count last handled.
+    std::int64_t lastPasteboardAction = 0;
+    std::unique_ptr<RepeatingTimer> clipboardTimer_;
+    // Set when intake stops, so a running poll gives up instead of waiting
+    // on the UI thread that is stopping it.
+    std::atomic<bool> intakeStopping_ = false;
     QMetaObject::Connection willTerminate_;
 };
 

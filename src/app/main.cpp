@@ -5,6 +5,7 @@
 #include "platform/FuseDiskImageTool.h"
 #include "platform/Log.h"
 #include "platform/SingleInstance.h"
+#include "platform/SystemPasteboard.h"
 #include "platform/Task.h"
 #include "platform/TerminationSignals.h"
 #include "platform/TrayIcon.h"
@@ -61,6 +62,7 @@ int main(int argc, char** argv) {
     DesktopWorkspace workspace(tasks);
     DocumentController documents;
     FuseDiskImageTool diskImages;
+    SystemPasteboard pasteboard;
     // Until the Preferences window exists, Preferences opens the settings
     // file in the desktop's editor.
     const auto openSettingsFile = [&workspace, &defaults] {
@@ -80,8 +82,8 @@ int main(int argc, char** argv) {
         return tray.showMessage(title, body);
     };
 
-    DVCDraveloController controller({defaults, tasks, workspace, documents, diskImages, home,
-                                     userGuidePath(), openSettingsFile, showTrayMessage});
+    DVCDraveloController controller({defaults, tasks, workspace, documents, diskImages, pasteboard,
+                                     home, userGuidePath(), openSettingsFile, showTrayMessage});
     commands = &controller;
     controller.init();
 

@@ -17,7 +17,7 @@ ControllerHarness::ControllerHarness(Intake intake)
     }
     defaults_ = std::make_unique<UserDefaults>(settingsFile());
     controller_ = std::make_unique<DVCDraveloController>(ControllerContext{
-        *defaults_, tasks, workspace, documents, diskImages, homePath_,
+        *defaults_, tasks, workspace, documents, diskImages, pasteboard, homePath_,
         root_.filePath(QStringLiteral("User Guide.pdf")), [this] { ++preferencesWindowsOpened; },
         [this](const QString&, const QString& body) {
             notifications << body;

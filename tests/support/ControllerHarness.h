@@ -6,6 +6,7 @@
 #include "support/FakeDiskImageTool.h"
 #include "support/FakeTaskRunner.h"
 #include "support/FakeWorkspace.h"
+#include "support/InMemoryPasteboard.h"
 #include "support/QtPrinting.h"
 
 #include <QTemporaryDir>
@@ -47,6 +48,7 @@ public:
     FakeWorkspace workspace;
     DocumentController documents;
     FakeDiskImageTool diskImages;
+    InMemoryPasteboard pasteboard;
     int preferencesWindowsOpened = 0;
     // Notifications, shown through the tray since tests have no desktop bus.
     QStringList notifications;

@@ -369,3 +369,37 @@ class SessionBus:
     def secret_tool(self, *arguments, secret=None):
         return subprocess.run(["secret-tool", *arguments], env=self.env, input=secret,
                               capture_output=True, text=True)
+
+
+class Xvfb:
+    """A private X server on a free display number."""
+
+    def __init__(self, size="1280x800x24"):
+        self.size = size
+        self.process = None
+        self.display = None
+
+    def __enter__(self):
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", self.size, "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as announced:
+            number = announced.readline().strip()
+        if not number:
+            raise AssertionError("Xvfb did not start")
+        self.display = f":{number}"
+        return self
+
+    def __exit__(self, *exc):
+        self.process.terminate()
+        self.process.wait(10)
+
+    def client_environment(self):
+        return {"DISPLAY": self.display, "QT_QPA_PLATFORM": "xcb"}
+
+    def environment(self):
+        env = dict(os.environ)
+        env["DISPLAY"] = self.display
+        return env

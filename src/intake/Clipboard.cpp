@@ -1,0 +1,181 @@
+// The clipboard channel: a job message put on the clipboard by the remote
+// session is unpacked into the staging directory and dispatched.
+#include "app/DVCDraveloController.h"
+
+#include "app/JobFilePair.h"
+#include "app/SettingsKeys.h"
+#include "intake/Base64.h"
+#include "platform/Log.h"
+#include "platform/MacRomanDecoder.h"
+#include "platform/Pasteboard.h"
+#include "platform/RepeatingTimer.h"
+#include "platform/UserDefaults.h"
+
+#include <QSaveFile>
+#include <QStringDecoder>
+
+#include <thread>
+
+namespace dravelo {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::chrono::nanoseconds pollInterval = 2s;
+constexpr std::chrono::nanoseconds pollLeeway = 100ms;
+constexpr std::chrono::milliseconds readRetryDelay = 500ms;
+constexpr int readAttempts = 4;
+
+// The five characters a job message starts with.
+const QString clipboardSignature = QStringLiteral("\u0005\u0009\u0006\u0008\u0007");
+// What the clipboard holds once a job message was taken: one U+0000.
+const QString clearingText = QString(QChar(0));
+const QChar separator = QLatin1Char('|');
+
+// The text types a job message may come as, most preferred first.
+const QStringList preferredTextTypes{
+    QStringLiteral("com.apple.traditional-mac-plain-text"),
+    QStringLiteral("public.utf-16-plain-text"),
+    QStringLiteral("public.utf16-external-plain-text"),
+    QStringLiteral("public.utf8-plain-text"),
+    QStringLiteral("TEXT"),
+    QStringLiteral("com.citrix.pasteboard.source"),
+    QStringLiteral("com.citrix.receiver.clipboard"),
+};
+
+std::optional<QString> decodeStrictly(QStringConverter::Encoding encoding,
+                                      const QByteArray& bytes) {
+    // An odd number of bytes is no UTF-16 text.
+    if (encoding == QStringConverter::Utf16 && bytes.size() % 2 != 0) {
+        return std::nullopt;
+    }
+    QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError()) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+// A name field gives the print data file's name inside the staging
+// directory; anything that could point elsewhere is refused.
+bool isPlainFileName(const QString& name) {
+    return !name.isEmpty() && name != QStringLiteral(".") && name != QStringLiteral("..") &&
+           !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+}
+
+void writeAtomically(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        log(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    }
+}
+
+} // namespace
+
+void DVCDraveloController::checkPasteboard() {
+    if (clipboardTimer_) {
+        clipboardTimer_->cancel();
+    }
+    clipboardTimer_ =
+        std::make_unique<RepeatingTimer>(pollInterval, pollLeeway, [this] { pollPasteboard(); });
+    clipboardTimer_->start();
+}
+
+void DVCDraveloController::pollPasteboard() {
+    if (intakeStopping_ || !context_.defaults.boolForKey(SettingsKeys::enableClipboard)) {
+        return;
+    }
+    Pasteboard& pasteboard = context_.pasteboard;
+    if (pasteboard.changeCount() == lastPasteboardAction) {
+        return;
+    }
+    log(QStringLiteral("Pasteboard Check - Change detected."));
+    const std::optional<QString> bestType = pasteboard.availableTypeFromArray(preferredTextTypes);
+    log(QStringLiteral("Best type: %1").arg(bestType.value_or(QStringLiteral("(null)"))));
+    log(QStringLiteral("Available types: (%1)").arg(pasteboard.types().join(QStringLiteral(", "))));
+    if (!bestType) {
+        lastPasteboardAction = pasteboard.changeCount();
+        return;
+    }
+    std::optional<QString> text = readClipDataString(pasteboard, *bestType);
+    for (int attempt = 1; !text && attempt < readAttempts && !intakeStopping_; ++attempt) {
+        std::this_thread::sleep_for(readRetryDelay);
+        text = readClipDataString(pasteboard, *bestType);
+    }
+    if (!text) {
+        // The change stays unrecorded, so the next poll reads it again.
+        log(QStringLiteral("Unable to read the pasteboard"));
+        return;
+    }
+    if (text->startsWith(clipboardSignature)) {
+        readMACServerChangesinData(*text);
+        pasteboard.setPlainText(clearingText);
+    } else {
+        log(QStringLiteral("SERVER SIGNATURE NOT FOUND"));
+    }
+    // Read after the clearing, so that the clearing is not taken for news.
+    lastPasteboardAction = pasteboard.changeCount();
+}
+
+std::optional<QString> DVCDraveloController::readClipDataString(Pasteboard& pasteboard,
+                                                                const QString& type) {
+    if (std::optional<QString> text = pasteboard.stringForType(type)) {
+        return text;
+    }
+    log(QStringLiteral("clipData is nil for type: %1").arg(type));
+    const std::optional<QByteArray> data = pasteboard.dataForType(type);
+    if (!data) {
+        log(QStringLiteral("No raw data available for type: %1").arg(type));
+        return std::nullopt;
+    }
+    log(QStringLiteral("Raw data length: %1").arg(data->size()));
+    if (std::optional<QString> text = decodeStrictly(QStringConverter::Utf8, *data)) {
+        return text;
+    }
+    if (std::optional<QString> text = decodeStrictly(QStringConverter::Utf16, *data)) {
+        return text;
+    }
+    return MacRomanDecoder::decode(*data);
+}
+
+void DVCDraveloController::readMACServerChangesinData(const QString& message) {
+    log(QStringLiteral("Identified attempted send from server."));
+    const qsizetype first = message.indexOf(separator);
+    const qsizetype second = first < 0 ? -1 : message.indexOf(separator, first + 1);
+    if (second < 0) {
+        log(QStringLiteral("Clipboard job refused: the message lacks its two \"|\" separators."));
+        return;
+    }
+    if (second - first - 1 < 1) {
+        log(QStringLiteral("Clipboard job refused: its configuration field is empty."));
+        return;
+    }
+    const QString name = message.mid(clipboardSignature.size(), first - clipboardSignature.size());
+    const QString printDataPath = staging_.entryPath(name);
+    const QString configurationPath = JobFilePair::configurationPath(printDataPath);
+    if (!isPlainFileName(name) || configurationPath == printDataPath) {
+        log(QStringLiteral("Clipboard job refused: \"%1\" is not a print data file name.")
+                .arg(name));
+        return;
+    }
+    const QStringView text(message);
+    const std::optional<QByteArray> printData =
+        Base64::dataWithBase64EncodedString(text.mid(second + 1));
+    // The configuration field's last character is not part of its Base64.
+    const std::optional<QByteArray> configuration =
+        Base64::dataWithBase64EncodedString(text.mid(first + 1, second - first - 2));
+    if (printData) {
+        writeAtomically(printDataPath, *printData);
+    } else {
+        log(QStringLiteral("Clipboard job's print data is not valid Base64: %1").arg(name));
+    }
+    if (configuration) {
+        writeAtomically(configurationPath, *configuration);
+    } else {
+        log(QStringLiteral("Clipboard job's configuration is not valid Base64: %1").arg(name));
+    }
+    spawnDocument(configurationPath);
+}
+
+} // namespace dravelo
