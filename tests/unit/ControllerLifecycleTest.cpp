@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <QThread>
+
 #include <sys/stat.h>
 
 using dravelo::test::ControllerHarness;
@@ -93,6 +95,24 @@ TEST(ControllerLifecycle, ALinkInPlaceOfTheStagingDirectoryIsNotFollowed) {
     h.controller().init();
     EXPECT_TRUE(log.contains(QStringLiteral("~/.dravelo creation failed.")));
     EXPECT_TRUE(QFile::exists(elsewhere + QStringLiteral("/keep.txt")));
+}
+
+TEST(ControllerLifecycle, IntakeStartsOnlyWithAStagingDirectory) {
+    ControllerHarness running(ControllerHarness::Intake::AsConfigured);
+    running.controller().init();
+    // The clipboard timer's first poll comes at once.
+    for (int i = 0; i < 100 && running.pasteboard.calls().changeCount == 0; ++i) {
+        QThread::msleep(20);
+    }
+    EXPECT_GT(running.pasteboard.calls().changeCount, 0);
+
+    ControllerHarness blocked(ControllerHarness::Intake::AsConfigured);
+    QFile blocker(blocked.stagingPath());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    blocked.controller().init();
+    QThread::msleep(300);
+    EXPECT_EQ(blocked.pasteboard.calls().changeCount, 0);
 }
 
 } // namespace
