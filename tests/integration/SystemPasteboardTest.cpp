@@ -34,12 +34,17 @@ const QString utf16ExternalType = QStringLiteral("public.utf16-external-plain-te
 const QString utf8Type = QStringLiteral("public.utf8-plain-text");
 const QString textType = QStringLiteral("TEXT");
 const QString macPlainTextType = QStringLiteral("com.apple.traditional-mac-plain-text");
-const QString citrixSourceType = QStringLiteral("com.citrix.pasteboard.source");
-const QString citrixReceiverType = QStringLiteral("com.citrix.receiver.clipboard");
+const QString remoteDesktopSourceType = QStringLiteral("com.citrix.pasteboard.source");
+const QString remoteDesktopReceiverType = QStringLiteral("com.citrix.receiver.clipboard");
 
 // The identifiers a clipboard reader asks for, most preferred first.
-const QStringList preferredTypes = {macPlainTextType, utf16Type,        utf16ExternalType, utf8Type,
-                                    textType,         citrixSourceType, citrixReceiverType};
+const QStringList preferredTypes = {macPlainTextType,
+                                    utf16Type,
+                                    utf16ExternalType,
+                                    utf8Type,
+                                    textType,
+                                    remoteDesktopSourceType,
+                                    remoteDesktopReceiverType};
 
 const QString clearingText = QString(QChar(0));
 
@@ -155,16 +160,17 @@ TEST(SystemPasteboard, AvailableTypeFollowsTheOrderOfTheList) {
     SystemPasteboard pasteboard;
     placeContents({{QStringLiteral("text/plain;charset=utf-16"), QByteArray("h\0i\0", 4)},
                    {QStringLiteral("text/plain"), QByteArray("hi")},
-                   {citrixReceiverType, QByteArray("raw")}});
+                   {remoteDesktopReceiverType, QByteArray("raw")}});
     EXPECT_EQ(pasteboard.availableTypeFromArray(preferredTypes), utf16Type);
     EXPECT_EQ(pasteboard.availableTypeFromArray({textType, utf16ExternalType}), textType);
-    EXPECT_EQ(pasteboard.availableTypeFromArray({citrixSourceType, citrixReceiverType, utf8Type}),
-              citrixReceiverType);
-    EXPECT_EQ(pasteboard.availableTypeFromArray({macPlainTextType, citrixSourceType}),
+    EXPECT_EQ(pasteboard.availableTypeFromArray(
+                  {remoteDesktopSourceType, remoteDesktopReceiverType, utf8Type}),
+              remoteDesktopReceiverType);
+    EXPECT_EQ(pasteboard.availableTypeFromArray({macPlainTextType, remoteDesktopSourceType}),
               std::nullopt);
     EXPECT_EQ(pasteboard.availableTypeFromArray({}), std::nullopt);
-    EXPECT_EQ(pasteboard.types(),
-              (QStringList{utf16Type, utf16ExternalType, utf8Type, textType, citrixReceiverType}));
+    EXPECT_EQ(pasteboard.types(), (QStringList{utf16Type, utf16ExternalType, utf8Type, textType,
+                                               remoteDesktopReceiverType}));
 }
 
 TEST(SystemPasteboard, Utf16TextFollowsItsByteOrderMarkElseLittleEndian) {
@@ -195,11 +201,11 @@ TEST(SystemPasteboard, MalformedUtf8GivesNoTextButItsBytes) {
 TEST(SystemPasteboard, RemoteDesktopTypesGiveRawBytesOnly) {
     SystemPasteboard pasteboard;
     const QByteArray bytes("\x05\x09payload\0", 10);
-    placeContents({{citrixSourceType, bytes}});
-    EXPECT_EQ(pasteboard.availableTypeFromArray(preferredTypes), citrixSourceType);
-    EXPECT_EQ(pasteboard.stringForType(citrixSourceType), std::nullopt);
-    EXPECT_EQ(pasteboard.dataForType(citrixSourceType), bytes);
-    EXPECT_EQ(pasteboard.dataForType(citrixReceiverType), std::nullopt);
+    placeContents({{remoteDesktopSourceType, bytes}});
+    EXPECT_EQ(pasteboard.availableTypeFromArray(preferredTypes), remoteDesktopSourceType);
+    EXPECT_EQ(pasteboard.stringForType(remoteDesktopSourceType), std::nullopt);
+    EXPECT_EQ(pasteboard.dataForType(remoteDesktopSourceType), bytes);
+    EXPECT_EQ(pasteboard.dataForType(remoteDesktopReceiverType), std::nullopt);
 }
 
 TEST(SystemPasteboard, CallsFromAnotherThreadAreAnsweredByTheUiThread) {
@@ -335,19 +341,19 @@ TEST_F(X11Pasteboard, TextTargetIsReadAsText) {
     const qint64 before = pasteboard.changeCount();
     XclipOwner owner("plain words", {QStringLiteral("-t"), QStringLiteral("TEXT")});
     expectTakenOver(before, textType, "plain words");
-    EXPECT_EQ(pasteboard.availableTypeFromArray({textType, citrixSourceType}), textType);
+    EXPECT_EQ(pasteboard.availableTypeFromArray({textType, remoteDesktopSourceType}), textType);
     EXPECT_EQ(pasteboard.stringForType(textType), QStringLiteral("plain words"));
 }
 
 TEST_F(X11Pasteboard, CustomTargetIsReadAsRawBytes) {
     const QByteArray bytes("\x05\x09\x06\x08\x07job.ppf|AA|AA\0", 19);
     const qint64 before = pasteboard.changeCount();
-    XclipOwner owner(bytes, {QStringLiteral("-t"), citrixSourceType});
-    expectTakenOver(before, citrixSourceType, bytes);
-    EXPECT_EQ(pasteboard.availableTypeFromArray(preferredTypes), citrixSourceType);
-    EXPECT_EQ(pasteboard.types(), QStringList{citrixSourceType});
-    EXPECT_EQ(pasteboard.stringForType(citrixSourceType), std::nullopt);
-    EXPECT_EQ(pasteboard.dataForType(citrixSourceType), bytes);
+    XclipOwner owner(bytes, {QStringLiteral("-t"), remoteDesktopSourceType});
+    expectTakenOver(before, remoteDesktopSourceType, bytes);
+    EXPECT_EQ(pasteboard.availableTypeFromArray(preferredTypes), remoteDesktopSourceType);
+    EXPECT_EQ(pasteboard.types(), QStringList{remoteDesktopSourceType});
+    EXPECT_EQ(pasteboard.stringForType(remoteDesktopSourceType), std::nullopt);
+    EXPECT_EQ(pasteboard.dataForType(remoteDesktopSourceType), bytes);
 }
 
 TEST_F(X11Pasteboard, ClearingTextReachesOtherProgramsAsOneNulByte) {
