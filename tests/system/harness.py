@@ -176,6 +176,7 @@ class Client:
         if settings:
             self.write_settings(settings)
         self.process = None
+        self.others = []
         self.lines = []
         self._lines_lock = threading.Lock()
 
@@ -212,8 +213,10 @@ class Client:
 
     def start_another(self):
         """Starts a second client process as the same user in the same home."""
-        return subprocess.Popen([DRAVELO_BIN], env=self.env, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL)
+        other = subprocess.Popen([DRAVELO_BIN], env=self.env, stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+        self.others.append(other)
+        return other
 
     def log(self):
         with self._lines_lock:
@@ -238,9 +241,10 @@ class Client:
         return self.start()
 
     def __exit__(self, *exc):
-        if self.process and self.process.poll() is None:
-            self.process.kill()
-            self.process.wait()
+        for process in [self.process, *self.others]:
+            if process and process.poll() is None:
+                process.kill()
+                process.wait()
         if self.process:
             self.process.stderr.close()
         subprocess.run(["fusermount3", "-u", "-z", str(self.home / "DraveloDrive")],
