@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds the client and the reference program, then runs every benchmark in
+# this folder one after the other; each prints its own table. About 5 minutes.
+#
+# Usage: bench/run-all.sh [BUILD_DIR]   (default: build; configured here if it is not yet)
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build_dir=$(realpath -m "${1:-$root/build}")
+
+build_log=$(mktemp)
+trap 'rm -f "$build_log"' EXIT
+if ! { [ -f "$build_dir/CMakeCache.txt" ] ||
+       cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo; } >"$build_log" 2>&1 ||
+   ! cmake --build "$build_dir" -j"$(nproc)" --target dravelo qt_baseline >>"$build_log" 2>&1; then
+    cat "$build_log" >&2
+    exit 1
+fi
+
+status=0
+for benchmark in startup_memory.py drop_folder_latency.py clipboard_large_job.py; do
+    echo "== $benchmark"
+    python3 "$root/bench/$benchmark" "$build_dir" || status=$?
+    echo
+done
+echo "== base64-vs-coreutils.sh"
+"$root/bench/base64-vs-coreutils.sh" "$build_dir" || status=$?
+exit "$status"
