@@ -157,6 +157,11 @@ def private_environment(root, base=None):
     return env
 
 
+def start_baseline(program, root, env):
+    """Starts the reference program with private folders under root."""
+    return TimedProcess([str(program)], private_environment(root, env))
+
+
 def status_kib(pid, field):
     """A "kB" field of /proc/PID/status (VmRSS, VmHWM, ...), in KiB."""
     with open(f"/proc/{pid}/status") as status:

@@ -40,7 +40,7 @@ from pathlib import Path
 
 import benchlib
 
-CLIENT_BIN, BASELINE_BIN = benchlib.setup(__doc__.splitlines()[0])
+benchlib.setup(__doc__.splitlines()[0])
 
 import harness  # noqa: E402  (importable once setup() ran)
 
@@ -231,8 +231,9 @@ def main():
              *timing([seconds * 1000 for seconds, _ in xclip_runs]),
              f"{xclip_peak / mb:.0f}", f"{xclip_peak / message_size:.2f}"]]
     benchlib.print_table(
-        f"Clipboard job with a {len(data) / mb:.0f} MB payload, message {message_size / mb:.1f} MB; "
-        f"dravelo {JOBS} jobs, references {REFERENCE_RUNS} runs (ms: median, min, max)",
+        f"Clipboard job with a {len(data) / mb:.0f} MB payload, message "
+        f"{message_size / mb:.1f} MB; dravelo {JOBS} jobs, references {REFERENCE_RUNS} runs "
+        f"(ms: median, min, max)",
         ["what", "median", "min", "max", "peak memory MB", "x message"], rows)
     print("  goals: under 1000 ms; peak growth under 4x the message size")
     print(f"  dravelo VmRSS idle {idle_rss / 1024:.1f} MiB, VmHWM after job 1 "

@@ -21,7 +21,6 @@ over the same 60 s.
 
 Usage: bench/drop_folder_latency.py [BUILD_DIR]   (default: build)"""
 
-import os
 import random
 import shutil
 import statistics
@@ -32,7 +31,7 @@ from pathlib import Path
 
 import benchlib
 
-CLIENT_BIN, BASELINE_BIN = benchlib.setup(__doc__.splitlines()[0])
+_, BASELINE_BIN = benchlib.setup(__doc__.splitlines()[0])
 
 import harness  # noqa: E402  (importable once setup() ran)
 
@@ -90,7 +89,7 @@ def idle_cpu(client, env):
     root = tempfile.mkdtemp(prefix="dravelo-bench-baseline-")
     baseline = None
     try:
-        baseline = benchlib.TimedProcess([str(BASELINE_BIN)], benchlib.private_environment(root, env))
+        baseline = benchlib.start_baseline(BASELINE_BIN, root, env)
         baseline.lines.wait_for_line("ready", 30)
         fuse = benchlib.children(client.process.pid, "fuse2fs")
         if len(fuse) != 1:

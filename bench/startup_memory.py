@@ -27,7 +27,7 @@ import time
 
 import benchlib
 
-CLIENT_BIN, BASELINE_BIN = benchlib.setup(__doc__.splitlines()[0])
+_, BASELINE_BIN = benchlib.setup(__doc__.splitlines()[0])
 
 import harness  # noqa: E402  (importable once setup() ran)
 
@@ -59,7 +59,7 @@ def measure_baseline(env, idle):
     root = tempfile.mkdtemp(prefix="dravelo-bench-baseline-")
     process = None
     try:
-        process = benchlib.TimedProcess([str(BASELINE_BIN)], benchlib.private_environment(root, env))
+        process = benchlib.start_baseline(BASELINE_BIN, root, env)
         _, arrived, _ = process.lines.wait_for_line(BASELINE_READY, 30)
         rss = None
         if idle:
