@@ -9,10 +9,10 @@
 #include "platform/MacRomanDecoder.h"
 #include "platform/Pasteboard.h"
 #include "platform/RepeatingTimer.h"
+#include "platform/TextDecoder.h"
 #include "platform/UserDefaults.h"
 
 #include <QSaveFile>
-#include <QStringDecoder>
 
 #include <thread>
 
@@ -42,20 +42,6 @@ const QStringList preferredTextTypes{
     QStringLiteral("com.citrix.pasteboard.source"),
     QStringLiteral("com.citrix.receiver.clipboard"),
 };
-
-std::optional<QString> decodeStrictly(QStringConverter::Encoding encoding,
-                                      const QByteArray& bytes) {
-    // An odd number of bytes is no UTF-16 text.
-    if (encoding == QStringConverter::Utf16 && bytes.size() % 2 != 0) {
-        return std::nullopt;
-    }
-    QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError()) {
-        return std::nullopt;
-    }
-    return text;
-}
 
 // A name field gives the print data file's name inside the staging
 // directory; anything that could point elsewhere is refused.
@@ -130,10 +116,10 @@ std::optional<QString> DVCDraveloController::readClipDataString(Pasteboard& past
         return std::nullopt;
     }
     log(QStringLiteral("Raw data length: %1").arg(data->size()));
-    if (std::optional<QString> text = decodeStrictly(QStringConverter::Utf8, *data)) {
+    if (std::optional<QString> text = TextDecoder::utf8(*data)) {
         return text;
     }
-    if (std::optional<QString> text = decodeStrictly(QStringConverter::Utf16, *data)) {
+    if (std::optional<QString> text = TextDecoder::utf16(*data)) {
         return text;
     }
     return MacRomanDecoder::decode(*data);

@@ -1,11 +1,11 @@
 #include "platform/SystemPasteboard.h"
 
 #include "platform/Log.h"
+#include "platform/TextDecoder.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
-#include <QStringDecoder>
 #include <QThread>
 
 #include <future>
@@ -77,31 +77,12 @@ std::optional<Source> heldSource(const QMimeData* contents, const QString& type)
     return std::nullopt;
 }
 
-std::optional<QString> decodeStrictly(QStringConverter::Encoding encoding,
-                                      const QByteArray& bytes) {
-    QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError()) {
-        return std::nullopt;
-    }
-    return text;
-}
-
-// UTF-16 in the order its byte order mark gives, else little-endian.
-std::optional<QString> decodeUtf16(const QByteArray& bytes) {
-    if (bytes.size() % 2 != 0) {
-        return std::nullopt;
-    }
-    const bool bigEndian = bytes.startsWith("\xFE\xFF");
-    return decodeStrictly(bigEndian ? QStringConverter::Utf16BE : QStringConverter::Utf16LE, bytes);
-}
-
 std::optional<QString> readText(const QMimeData& contents, const Source& source) {
     switch (source.reading) {
     case Reading::Utf8:
-        return decodeStrictly(QStringConverter::Utf8, contents.data(source.mimeType));
+        return TextDecoder::utf8(contents.data(source.mimeType));
     case Reading::Utf16:
-        return decodeUtf16(contents.data(source.mimeType));
+        return TextDecoder::utf16(contents.data(source.mimeType));
     case Reading::QtText:
         return contents.text();
     case Reading::RawBytesOnly:
