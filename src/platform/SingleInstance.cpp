@@ -17,21 +17,27 @@ const QByteArray reopenRequest = QByteArrayLiteral("reopen\n");
 constexpr int connectTimeoutMs = 2000;
 constexpr int connectAttempts = 10;
 
-QString instanceName(const QString& homePath) {
+// The path, without extension, of the lock and socket of the client that
+// runs for this user and home directory.
+QString instanceBasePath(const QString& runtimeDirectory, const QString& homePath) {
     const QByteArray digest =
         QCryptographicHash::hash(homePath.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
-    return QStringLiteral("dravelo-%1-%2").arg(::getuid()).arg(QString::fromLatin1(digest));
+    return QStringLiteral("%1/dravelo-%2-%3")
+        .arg(runtimeDirectory)
+        .arg(::getuid())
+        .arg(QString::fromLatin1(digest));
 }
 
 } // namespace
 
 SingleInstance::SingleInstance(const QString& runtimeDirectory, const QString& homePath,
                                QObject* parent)
+    : SingleInstance(instanceBasePath(runtimeDirectory, homePath), parent) {}
+
+SingleInstance::SingleInstance(const QString& basePath, QObject* parent)
     : QObject(parent)
-    , socketPath_(runtimeDirectory + QLatin1Char('/') + instanceName(homePath) +
-                  QStringLiteral(".sock"))
-    , lock_(runtimeDirectory + QLatin1Char('/') + instanceName(homePath) +
-            QStringLiteral(".lock")) {}
+    , socketPath_(basePath + QStringLiteral(".sock"))
+    , lock_(basePath + QStringLiteral(".lock")) {}
 
 SingleInstance::~SingleInstance() = default;
 

@@ -34,6 +34,8 @@ Q_SIGNALS:
     void reopenRequested();
 
 private:
+    SingleInstance(const QString& basePath, QObject* parent);
+
     bool listen();
     bool askRunningInstanceToReopen() const;
     void readRequest();
