@@ -81,7 +81,6 @@ public:
     QString driveMapMountPoint() const;
     QString driveMapImagePath() const;
 
-    const StagingDirectory& stagingDirectory() const { return staging_; }
     std::mutex& jobLock() { return jobLock_; }
 
     // How long direct printing waits for the print command.

@@ -10,8 +10,4 @@ Application::Application(int& argc, char** argv)
     setQuitOnLastWindowClosed(false);
 }
 
-Application* Application::shared() {
-    return qobject_cast<Application*>(QCoreApplication::instance());
-}
-
 } // namespace dravelo

@@ -1,9 +1,6 @@
 #pragma once
 
-#include "platform/Window.h"
-
 #include <QApplication>
-#include <QList>
 
 namespace dravelo {
 
@@ -14,11 +11,6 @@ class Application : public QApplication {
 
 public:
     Application(int& argc, char** argv);
-
-    // Every window of the client, visible or not, in the order of creation.
-    QList<Window*> windows() const { return Window::all(); }
-
-    static Application* shared();
 };
 
 } // namespace dravelo

@@ -11,7 +11,6 @@ Document::~Document() = default;
 
 void Document::addWindowController(WindowController* controller) {
     controller->setParent(this);
-    controller->setDocument(this);
     windowControllers_.append(controller);
 }
 

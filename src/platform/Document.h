@@ -27,7 +27,6 @@ public:
     virtual void makeWindowControllers() {}
 
     void addWindowController(WindowController* controller);
-    QList<WindowController*> windowControllers() const { return windowControllers_; }
 
     void showWindows();
 

@@ -8,7 +8,6 @@ namespace dravelo {
 class MainThread {
 public:
     static void run(std::function<void()> work);
-    static bool isCurrent();
 };
 
 inline void runOnMainThread(std::function<void()> work) {

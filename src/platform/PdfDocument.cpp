@@ -4,15 +4,9 @@
 
 namespace dravelo {
 
-PdfDocument::PdfDocument(const QString& path)
-    : document_(std::make_unique<QPdfDocument>()) {
-    locked_ = document_->load(path) == QPdfDocument::Error::IncorrectPassword;
-}
-
-PdfDocument::~PdfDocument() = default;
-
-bool PdfDocument::isOpen() const {
-    return document_->status() == QPdfDocument::Status::Ready;
+PdfDocument::PdfDocument(const QString& path) {
+    QPdfDocument document;
+    locked_ = document.load(path) == QPdfDocument::Error::IncorrectPassword;
 }
 
 } // namespace dravelo

@@ -23,9 +23,6 @@ public:
     QSize contentSize() const { return contentSize_; }
     void setContentSize(const QSize& size);
 
-    bool isExcludedFromWindowsMenu() const { return excludedFromWindowsMenu_; }
-    void setExcludedFromWindowsMenu(bool excluded) { excludedFromWindowsMenu_ = excluded; }
-
     // Shows the window in front of the others and gives it the keyboard focus.
     void makeKeyAndOrderFront();
 
@@ -37,7 +34,6 @@ protected:
 private:
     Kind kind_;
     QSize contentSize_;
-    bool excludedFromWindowsMenu_ = false;
 };
 
 } // namespace dravelo

@@ -7,8 +7,6 @@
 
 namespace dravelo {
 
-class Document;
-
 // Manages one window, loaded on first use, on behalf of a document or on its
 // own (for example the Preferences window).
 class WindowController : public QObject {
@@ -20,9 +18,6 @@ public:
 
     // The window, created by makeWindow() and loaded on first access.
     Window* window();
-
-    Document* document() const { return document_; }
-    void setDocument(Document* document) { document_ = document; }
 
     // Loads the window if needed and brings it to the front.
     void showWindow();
@@ -36,7 +31,6 @@ protected:
 
 private:
     QPointer<Window> window_;
-    Document* document_ = nullptr;
 };
 
 } // namespace dravelo
