@@ -43,8 +43,10 @@ class DropFolders(unittest.TestCase):
             client = self.start_client(cups)
             volume = self.wait_for_volume(client)
             client.write_settings({**DIRECT, "enableDriveMap": "no"})
-            wait_until(lambda: mount_of(volume) is None, 5, what="the volume to be unmounted")
-            self.assertFalse((client.staging / "drivemap.sparseimage").exists())
+            image = client.staging / "drivemap.sparseimage"
+            # The image is deleted once the unmount has finished.
+            wait_until(lambda: mount_of(volume) is None and not image.exists(), 5,
+                       what="the volume to be unmounted and its image deleted")
 
             write_job(client.home, "waiting")
             time.sleep(4.5)
