@@ -231,7 +231,12 @@ bool FuseDiskImageTool::attachImage(const QString& imagePath, const QString& mou
 FuseDiskImageTool::MountResult FuseDiskImageTool::mountVolume(const QString& imagePath,
                                                               const QString& mountPoint) {
     auto child = std::make_unique<TiedChildProcess>();
-    if (!child->start(m_fuse2fs, {imagePath, mountPoint, QStringLiteral("-f")})) {
+    // The kernel tells FUSE about a close only after close() has returned, so
+    // a file deleted right after it was read would otherwise be kept as a
+    // hidden ".fuse_hidden…" file; hard_remove deletes it at once.
+    const QStringList arguments = {imagePath, mountPoint, QStringLiteral("-f"),
+                                   QStringLiteral("-o"), QStringLiteral("hard_remove")};
+    if (!child->start(m_fuse2fs, arguments)) {
         return MountResult::MountRefused;
     }
     const MountResult result = waitForMount(*child, imagePath, mountPoint);

@@ -1,3 +1,4 @@
+#include "platform/FileManager.h"
 #include "platform/FuseDiskImageTool.h"
 #include "platform/Log.h"
 #include "platform/MountTable.h"
@@ -249,6 +250,30 @@ TEST_F(FuseVolumeTest, AttachMountsTheVolumeAndDetachUnmountsItLeavingNoProcess)
     ASSERT_TRUE(tool->attachImage(image, mountPoint));
     EXPECT_TRUE(MountTable::hasFuseMountAt(mountPoint));
     EXPECT_EQ(readFile(job), QByteArray("on the volume"));
+    tool->forceDetach(mountPoint);
+    expectDetachedWithoutChildren();
+}
+
+// Jobs are read off the volume and deleted at once; on a FUSE volume that
+// can reach the server before it learns of the close, and the file must
+// still be gone rather than kept as a hidden leftover that fills the volume.
+TEST_F(FuseVolumeTest, FilesMovedOffTheVolumeLeaveNothingBehind) {
+    ASSERT_NO_FATAL_FAILURE(attachNewImage());
+    if (IsSkipped()) {
+        return;
+    }
+    const QString elsewhere = home.filePath(QStringLiteral("moved"));
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    const QByteArray content(64 * 1024, 'j');
+    for (int i = 0; i < 50; ++i) {
+        const QString name = QStringLiteral("/job%1.ppf").arg(i);
+        ASSERT_TRUE(writeFile(mountPoint + name, content));
+        ASSERT_TRUE(FileManager::moveItem(mountPoint + name, elsewhere + name));
+    }
+
+    EXPECT_EQ(QDir(mountPoint).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList());
+    EXPECT_EQ(QDir(elsewhere).count() - 2, 50u);
     tool->forceDetach(mountPoint);
     expectDetachedWithoutChildren();
 }
