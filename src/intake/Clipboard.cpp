@@ -34,11 +34,11 @@ const QChar separator = QLatin1Char('|');
 
 // The text types a job message may come as, most preferred first.
 const QStringList preferredTextTypes{
-    QStringLiteral("com.apple.traditional-mac-plain-text"),
-    QStringLiteral("public.utf-16-plain-text"),
-    QStringLiteral("public.utf16-external-plain-text"),
-    QStringLiteral("public.utf8-plain-text"),
-    QStringLiteral("TEXT"),
+    QString(Pasteboard::macPlainTextType),
+    QString(Pasteboard::utf16PlainTextType),
+    QString(Pasteboard::utf16ExternalPlainTextType),
+    QString(Pasteboard::plainTextType),
+    QString(Pasteboard::textType),
     QStringLiteral("com.citrix.pasteboard.source"),
     QStringLiteral("com.citrix.receiver.clipboard"),
 };

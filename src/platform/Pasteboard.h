@@ -10,13 +10,19 @@
 namespace dravelo {
 
 // The desktop's general clipboard. Its contents are named by type identifiers
-// ("public.utf8-plain-text", "TEXT", "com.citrix.pasteboard.source", ...);
-// each implementation says how these map onto what its clipboard holds.
+// ("public.utf8-plain-text", "TEXT", or any other name a program uses); each
+// implementation says how these map onto what its clipboard holds.
 // Every operation may be called from any thread.
 class Pasteboard {
 public:
     // The identifier under which setPlainText places its text.
     static constexpr QLatin1StringView plainTextType{"public.utf8-plain-text"};
+    // The other identifiers that stand for text.
+    static constexpr QLatin1StringView utf16PlainTextType{"public.utf-16-plain-text"};
+    static constexpr QLatin1StringView utf16ExternalPlainTextType{
+        "public.utf16-external-plain-text"};
+    static constexpr QLatin1StringView textType{"TEXT"};
+    static constexpr QLatin1StringView macPlainTextType{"com.apple.traditional-mac-plain-text"};
 
     virtual ~Pasteboard() = default;
 

@@ -14,18 +14,14 @@
 namespace dravelo {
 namespace {
 
-const QString utf16Type = QStringLiteral("public.utf-16-plain-text");
-const QString utf16ExternalType = QStringLiteral("public.utf16-external-plain-text");
-const QString textType = QStringLiteral("TEXT");
-const QString macPlainTextType = QStringLiteral("com.apple.traditional-mac-plain-text");
-
 const QString plainMime = QStringLiteral("text/plain");
 const QString utf8Mime = QStringLiteral("text/plain;charset=utf-8");
 const QString utf16Mime = QStringLiteral("text/plain;charset=utf-16");
 
 // The identifiers that stand for text, in the order types() lists them.
-const QStringList textTypes = {utf16Type, utf16ExternalType, QString(Pasteboard::plainTextType),
-                               textType};
+const QStringList textTypes = {QString(Pasteboard::utf16PlainTextType),
+                               QString(Pasteboard::utf16ExternalPlainTextType),
+                               QString(Pasteboard::plainTextType), QString(Pasteboard::textType)};
 
 // How the contents of one MIME type are read as text.
 enum class Reading { Utf8, Utf16, QtText, RawBytesOnly };
@@ -46,16 +42,16 @@ bool isProtocolTarget(const QString& format) {
 
 // Where the contents of an identifier may be found, most preferred first.
 QList<Source> sourcesFor(const QString& type) {
-    if (type == utf16Type || type == utf16ExternalType) {
+    if (type == Pasteboard::utf16PlainTextType || type == Pasteboard::utf16ExternalPlainTextType) {
         return {{utf16Mime, Reading::Utf16}};
     }
     if (type == Pasteboard::plainTextType) {
         return {{utf8Mime, Reading::Utf8}, {plainMime, Reading::QtText}};
     }
-    if (type == textType) {
+    if (type == Pasteboard::textType) {
         return {{plainMime, Reading::QtText}};
     }
-    if (type == macPlainTextType || isProtocolTarget(type)) {
+    if (type == Pasteboard::macPlainTextType || isProtocolTarget(type)) {
         return {};
     }
     return {{type, Reading::RawBytesOnly}};
