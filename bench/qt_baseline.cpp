@@ -4,7 +4,7 @@
 // and then idles until SIGTERM or SIGINT, after which it leaves the event loop
 // and exits with status 0.
 
-#include "platform/TerminationSignals.h"
+#include "platform/process/TerminationSignals.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -3,13 +3,13 @@
 
 #include "app/JobFilePair.h"
 #include "app/SettingsKeys.h"
-#include "platform/DocumentController.h"
-#include "platform/Log.h"
-#include "platform/MainThread.h"
-#include "platform/PdfDocument.h"
-#include "platform/TaskRunner.h"
-#include "platform/UserDefaults.h"
-#include "platform/Workspace.h"
+#include "platform/core/Log.h"
+#include "platform/core/MainThread.h"
+#include "platform/core/UserDefaults.h"
+#include "platform/desktop/DocumentController.h"
+#include "platform/desktop/Workspace.h"
+#include "platform/pdf/PdfDocument.h"
+#include "platform/process/TaskRunner.h"
 
 #include <QFile>
 

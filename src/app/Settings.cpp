@@ -2,7 +2,7 @@
 #include "app/DVCDraveloController.h"
 
 #include "app/SettingsKeys.h"
-#include "platform/UserDefaults.h"
+#include "platform/core/UserDefaults.h"
 
 namespace dravelo {
 

@@ -1,6 +1,6 @@
 #include "app/StagingDirectory.h"
 
-#include "platform/FileManager.h"
+#include "platform/files/FileManager.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -5,12 +5,12 @@
 #include "app/JobFilePair.h"
 #include "app/SettingsKeys.h"
 #include "intake/Base64.h"
-#include "platform/Log.h"
-#include "platform/MacRomanDecoder.h"
-#include "platform/Pasteboard.h"
-#include "platform/RepeatingTimer.h"
-#include "platform/TextDecoder.h"
-#include "platform/UserDefaults.h"
+#include "platform/core/Log.h"
+#include "platform/core/RepeatingTimer.h"
+#include "platform/core/UserDefaults.h"
+#include "platform/desktop/Pasteboard.h"
+#include "platform/text/MacRomanDecoder.h"
+#include "platform/text/TextDecoder.h"
 
 #include <QSaveFile>
 

@@ -4,10 +4,10 @@
 
 #include "app/JobFilePair.h"
 #include "app/SettingsKeys.h"
-#include "platform/DiskImageTool.h"
-#include "platform/FileManager.h"
-#include "platform/Log.h"
-#include "platform/UserDefaults.h"
+#include "platform/core/Log.h"
+#include "platform/core/UserDefaults.h"
+#include "platform/files/DiskImageTool.h"
+#include "platform/files/FileManager.h"
 
 #include <QDir>
 #include <QFile>

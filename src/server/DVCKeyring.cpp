@@ -1,7 +1,7 @@
 #include "server/DVCKeyring.h"
 
-#include "platform/Keychain.h"
-#include "platform/Log.h"
+#include "platform/core/Log.h"
+#include "platform/keyring/Keychain.h"
 
 namespace dravelo {
 namespace {

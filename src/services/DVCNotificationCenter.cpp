@@ -1,6 +1,6 @@
 #include "services/DVCNotificationCenter.h"
 
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 
 namespace dravelo {
 namespace {

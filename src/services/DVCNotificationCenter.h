@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/UserNotificationCenter.h"
+#include "platform/desktop/UserNotificationCenter.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 // The bounded wait that keeps an unanswered keyring call from blocking its
 // caller, with real threads.
 
-#include "platform/BoundedCall.h"
+#include "platform/core/BoundedCall.h"
 
 #include <gtest/gtest.h>
 

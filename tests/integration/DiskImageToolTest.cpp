@@ -1,8 +1,8 @@
-#include "platform/FileManager.h"
-#include "platform/FuseDiskImageTool.h"
-#include "platform/Log.h"
-#include "platform/MountTable.h"
-#include "platform/TiedChildProcess.h"
+#include "platform/core/Log.h"
+#include "platform/files/FileManager.h"
+#include "platform/files/FuseDiskImageTool.h"
+#include "platform/files/MountTable.h"
+#include "platform/process/TiedChildProcess.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,8 +4,8 @@
 // developer's own keyring is never touched.
 
 // libsecret's headers (through Keychain's sources) come before Qt headers.
-#include "platform/Keychain.h"
-#include "platform/Log.h"
+#include "platform/keyring/Keychain.h"
+#include "platform/core/Log.h"
 #include "server/DVCKeyring.h"
 
 #include <gtest/gtest.h>

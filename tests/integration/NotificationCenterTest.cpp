@@ -4,7 +4,7 @@
 //   NotificationHungService  a recorder owns the service and never answers
 //   NotificationWithoutService  no service on the bus, or no bus at all
 // NOTIFICATION_RECORD names the recorder's file of Notify calls.
-#include "platform/UserNotificationCenter.h"
+#include "platform/desktop/UserNotificationCenter.h"
 #include "services/DVCNotificationCenter.h"
 #include "support/LogRecorder.h"
 

@@ -2,8 +2,8 @@
 // platform, and against another X11 program (xclip) when run on xcb. Each X11
 // test expects a display of its own, as ctest runs them (with-xvfb.sh).
 
-#include "platform/SystemPasteboard.h"
-#include "platform/Log.h"
+#include "platform/desktop/SystemPasteboard.h"
+#include "platform/core/Log.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "app/DVCDraveloController.h"
-#include "platform/DocumentController.h"
-#include "platform/UserDefaults.h"
-#include "support/FakeDiskImageTool.h"
-#include "support/FakeTaskRunner.h"
-#include "support/FakeWorkspace.h"
-#include "support/InMemoryPasteboard.h"
+#include "platform/core/UserDefaults.h"
+#include "platform/desktop/DocumentController.h"
 #include "support/QtPrinting.h"
+#include "support/desktop/FakeWorkspace.h"
+#include "support/desktop/InMemoryPasteboard.h"
+#include "support/files/FakeDiskImageTool.h"
+#include "support/process/FakeTaskRunner.h"
 
 #include <QTemporaryDir>
 

@@ -1,6 +1,6 @@
 #include "support/LogRecorder.h"
 
-#include "platform/Log.h"
+#include "platform/core/Log.h"
 
 namespace dravelo::test {
 

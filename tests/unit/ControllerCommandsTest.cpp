@@ -1,8 +1,8 @@
 #include "support/ControllerHarness.h"
-#include "support/FakeDocument.h"
 #include "support/LogRecorder.h"
+#include "support/desktop/FakeDocument.h"
 
-#include "platform/Window.h"
+#include "platform/desktop/Window.h"
 
 #include <gtest/gtest.h>
 

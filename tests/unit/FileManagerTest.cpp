@@ -1,4 +1,4 @@
-#include "platform/FileManager.h"
+#include "platform/files/FileManager.h"
 
 #include <gtest/gtest.h>
 

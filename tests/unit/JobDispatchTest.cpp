@@ -1,7 +1,7 @@
 #include "support/ControllerHarness.h"
-#include "support/FakeDocument.h"
 #include "support/LogRecorder.h"
 #include "support/TestPdf.h"
+#include "support/desktop/FakeDocument.h"
 
 #include <gtest/gtest.h>
 

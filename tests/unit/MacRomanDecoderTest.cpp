@@ -1,4 +1,4 @@
-#include "platform/MacRomanDecoder.h"
+#include "platform/text/MacRomanDecoder.h"
 
 #include <gtest/gtest.h>
 

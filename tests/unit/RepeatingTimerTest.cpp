@@ -1,4 +1,4 @@
-#include "platform/RepeatingTimer.h"
+#include "platform/core/RepeatingTimer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/Task.h"
+#include "platform/process/Task.h"
 
 #include <gtest/gtest.h>
 

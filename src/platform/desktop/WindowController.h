@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/desktop/Window.h"
+
+#include <QObject>
+#include <QPointer>
+
+namespace dravelo {
+
+// Manages one window, loaded on first use, on behalf of a document or on its
+// own (for example the Preferences window).
+class WindowController : public QObject {
+    Q_OBJECT
+
+public:
+    explicit WindowController(QObject* parent = nullptr);
+    ~WindowController() override;
+
+    // The window, created by makeWindow() and loaded on first access.
+    Window* window();
+
+    // Loads the window if needed and brings it to the front.
+    void showWindow();
+    void close();
+
+protected:
+    // Creates the window; called once, on first access.
+    virtual Window* makeWindow() = 0;
+    // Runs once the window exists.
+    virtual void windowDidLoad() {}
+
+private:
+    QPointer<Window> window_;
+};
+
+} // namespace dravelo

@@ -1,0 +1,358 @@
+#include "platform/files/FuseDiskImageTool.h"
+
+#include "platform/core/Log.h"
+#include "platform/files/MountTable.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace dravelo {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto formatTimeout = 60s;
+constexpr auto mountTimeout = 5s;
+constexpr auto mountPollInterval = 20ms;
+constexpr auto unmountTimeout = 10s;
+constexpr auto childExitAfterUnmount = 1s;
+constexpr auto stopGrace = 2s;
+// Mounts stacked on one mount point that a detach takes off, at most.
+constexpr int maxStackedMounts = 8;
+
+QString errorText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QByteArray nativePath(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+// Looks a program up in PATH, then in the administrative directories a
+// user's PATH often lacks (mkfs.ext4 lives in /usr/sbin).
+QString findProgram(const QString& name) {
+    QString path = QStandardPaths::findExecutable(name);
+    if (path.isEmpty()) {
+        path = QStandardPaths::findExecutable(
+            name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+    }
+    if (path.isEmpty()) {
+        log(QStringLiteral("Program %1 not found in PATH, /usr/sbin or /sbin.").arg(name));
+    }
+    return path;
+}
+
+bool ensureDirectory(const QString& path) {
+    if (::mkdir(nativePath(path).constData(), 0700) == 0) {
+        return true;
+    }
+    const int error = errno;
+    if (error == EEXIST && QFileInfo(path).isDir()) {
+        return true;
+    }
+    log(QStringLiteral("Cannot create the directory %1: %2").arg(path, errorText(error)));
+    return false;
+}
+
+// Removes everything inside `path`; symbolic links are removed, never
+// followed.
+void emptyDirectory(const QString& path) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    for (const fs::directory_entry& entry :
+         fs::directory_iterator(fs::path(nativePath(path).toStdString()), error)) {
+        std::error_code removeError;
+        fs::remove_all(entry.path(), removeError);
+        if (removeError) {
+            log(QStringLiteral("Cannot remove %1: %2")
+                    .arg(QFile::decodeName(entry.path().c_str()),
+                         QString::fromStdString(removeError.message())));
+        }
+    }
+    if (error && error != std::errc::no_such_file_or_directory) {
+        log(QStringLiteral("Cannot list %1: %2")
+                .arg(path, QString::fromStdString(error.message())));
+    }
+}
+
+// A FUSE file system answers at `path`.
+bool servesFuse(const QString& path) {
+    struct statfs info {};
+    return ::statfs(nativePath(path).constData(), &info) == 0 && info.f_type == FUSE_SUPER_MAGIC;
+}
+
+// A fresh volume's root: owner-only, and without the lost+found folder
+// mkfs.ext4 makes, which would only puzzle whoever drops files there.
+void prepareVolumeRoot(const QString& mountPoint) {
+    const QString lostAndFound = mountPoint + QStringLiteral("/lost+found");
+    if (::rmdir(nativePath(lostAndFound).constData()) != 0 && errno != ENOENT) {
+        log(QStringLiteral("Cannot remove %1: %2").arg(lostAndFound, errorText(errno)));
+    }
+    if (::chmod(nativePath(mountPoint).constData(), 0700) != 0) {
+        log(QStringLiteral("Cannot restrict access to %1: %2").arg(mountPoint, errorText(errno)));
+    }
+}
+
+} // namespace
+
+FuseDiskImageTool::FuseDiskImageTool(const QString& fuseDevice)
+    : m_mkfs(findProgram(QStringLiteral("mkfs.ext4")))
+    , m_fuse2fs(findProgram(QStringLiteral("fuse2fs")))
+    , m_fusermount(findProgram(QStringLiteral("fusermount3"))) {
+    const QString reason = unavailableReason(fuseDevice);
+    if (!reason.isEmpty()) {
+        usePlainDirectories(reason);
+    }
+}
+
+FuseDiskImageTool::~FuseDiskImageTool() = default;
+
+DiskImageTool::Mode FuseDiskImageTool::mode() const {
+    return m_mode.load();
+}
+
+QString FuseDiskImageTool::unavailableReason(const QString& fuseDevice) const {
+    QStringList missing;
+    if (m_mkfs.isEmpty()) {
+        missing << QStringLiteral("mkfs.ext4");
+    }
+    if (m_fuse2fs.isEmpty()) {
+        missing << QStringLiteral("fuse2fs");
+    }
+    if (m_fusermount.isEmpty()) {
+        missing << QStringLiteral("fusermount3");
+    }
+    if (!missing.isEmpty()) {
+        return QStringLiteral("%1 not installed").arg(missing.join(QStringLiteral(", ")));
+    }
+    const int fd = ::open(nativePath(fuseDevice).constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        return QStringLiteral("%1: %2").arg(fuseDevice, errorText(errno));
+    }
+    ::close(fd);
+    return {};
+}
+
+void FuseDiskImageTool::usePlainDirectories(const QString& reason) {
+    m_plainReason = reason;
+    m_mode = Mode::PlainDirectory;
+}
+
+bool FuseDiskImageTool::preparePlainDirectory(const QString& mountPoint) {
+    if (!m_plainAnnounced) {
+        m_plainAnnounced = true;
+        log(QStringLiteral("FUSE cannot be used (%1); the drop volume at %2 is a plain directory.")
+                .arg(m_plainReason, mountPoint));
+    }
+    return ensureDirectory(mountPoint);
+}
+
+bool FuseDiskImageTool::createImage(const QString& imagePath, qint64 sizeBytes,
+                                    const QString& volumeName) {
+    std::lock_guard lock(m_mutex);
+    const QByteArray path = nativePath(imagePath);
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        log(QStringLiteral("Disk image %1 not created: %2").arg(imagePath, errorText(errno)));
+        return false;
+    }
+    const int sizeError = ::ftruncate(fd, sizeBytes) == 0 ? 0 : errno;
+    ::close(fd);
+    if (sizeError != 0) {
+        log(QStringLiteral("Disk image %1 could not be sized to %2 bytes: %3")
+                .arg(imagePath)
+                .arg(sizeBytes)
+                .arg(errorText(sizeError)));
+    } else if (mode() == Mode::PlainDirectory || formatImage(imagePath, volumeName)) {
+        return true;
+    }
+    ::unlink(path.constData());
+    return false;
+}
+
+bool FuseDiskImageTool::formatImage(const QString& imagePath, const QString& volumeName) {
+    const QString rootOwner = QStringLiteral("root_owner=%1:%2").arg(::getuid()).arg(::getgid());
+    const std::optional<int> status = TiedChildProcess::run(
+        m_mkfs,
+        {QStringLiteral("-q"), QStringLiteral("-F"), QStringLiteral("-b"), QStringLiteral("4096"),
+         QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-O"),
+         QStringLiteral("^has_journal"), QStringLiteral("-L"), volumeName, QStringLiteral("-E"),
+         rootOwner, imagePath},
+        formatTimeout);
+    if (status == 0) {
+        return true;
+    }
+    log(QStringLiteral("Formatting the disk image %1 failed%2; the image was removed.")
+            .arg(imagePath, status ? QStringLiteral(" (exit status %1)").arg(*status) : QString()));
+    return false;
+}
+
+bool FuseDiskImageTool::attachImage(const QString& imagePath, const QString& mountPoint) {
+    std::lock_guard lock(m_mutex);
+    if (m_mountChild) {
+        if (m_mountChildAt == mountPoint && m_mountChild->isRunning() &&
+            MountTable::hasFuseMountAt(mountPoint)) {
+            return true;
+        }
+        detach(m_mountChildAt);
+    }
+    if (mode() == Mode::FuseVolume) {
+        // A volume left at the mount point would hide the new one, or, when
+        // its process died, make the mount point unusable.
+        unmountAll(mountPoint);
+        if (MountTable::hasFuseMountAt(mountPoint)) {
+            log(QStringLiteral("%1 is still mounted; not mounting over it.").arg(mountPoint));
+            return false;
+        }
+        if (!ensureDirectory(mountPoint)) {
+            return false;
+        }
+        const MountResult result = mountVolume(imagePath, mountPoint);
+        if (result != MountResult::MountRefused) {
+            return result == MountResult::Mounted;
+        }
+        usePlainDirectories(QStringLiteral("the mount at %1 was refused").arg(mountPoint));
+    }
+    return preparePlainDirectory(mountPoint);
+}
+
+FuseDiskImageTool::MountResult FuseDiskImageTool::mountVolume(const QString& imagePath,
+                                                              const QString& mountPoint) {
+    auto child = std::make_unique<TiedChildProcess>();
+    // The kernel tells FUSE about a close only after close() has returned, so
+    // a file deleted right after it was read would otherwise be kept as a
+    // hidden ".fuse_hidden…" file; hard_remove deletes it at once.
+    const QStringList arguments = {imagePath, mountPoint, QStringLiteral("-f"),
+                                   QStringLiteral("-o"), QStringLiteral("hard_remove")};
+    if (!child->start(m_fuse2fs, arguments)) {
+        return MountResult::MountRefused;
+    }
+    const MountResult result = waitForMount(*child, imagePath, mountPoint);
+    if (result != MountResult::Mounted) {
+        child->stop(stopGrace);
+        unmountAll(mountPoint);
+        return result;
+    }
+    m_mountChild = std::move(child);
+    m_mountChildAt = mountPoint;
+    prepareVolumeRoot(mountPoint);
+    return MountResult::Mounted;
+}
+
+// fuse2fs exits with status 0 when the mount itself fails, so success is
+// judged by the mount appearing, and failure by the child ending first
+// (a non-zero status: it could not use the image) or by the time running out.
+FuseDiskImageTool::MountResult FuseDiskImageTool::waitForMount(const TiedChildProcess& child,
+                                                               const QString& imagePath,
+                                                               const QString& mountPoint) {
+    const auto deadline = std::chrono::steady_clock::now() + mountTimeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (MountTable::hasFuseMountAt(mountPoint) && servesFuse(mountPoint)) {
+            return MountResult::Mounted;
+        }
+        if (child.waitForExit(mountPollInterval)) {
+            const std::optional<int> status = child.exitCode();
+            if (status && *status != 0) {
+                log(QStringLiteral("fuse2fs could not use the disk image %1 (exit status %2).")
+                        .arg(imagePath)
+                        .arg(*status));
+                return MountResult::ImageRejected;
+            }
+            log(QStringLiteral("fuse2fs could not mount %1 at %2.").arg(imagePath, mountPoint));
+            return MountResult::MountRefused;
+        }
+    }
+    log(QStringLiteral("fuse2fs did not mount %1 at %2 within %3 s.")
+            .arg(imagePath, mountPoint)
+            .arg(std::chrono::seconds(mountTimeout).count()));
+    return MountResult::MountRefused;
+}
+
+void FuseDiskImageTool::forceDetach(const QString& mountPoint) {
+    std::lock_guard lock(m_mutex);
+    detach(mountPoint);
+}
+
+void FuseDiskImageTool::detach(const QString& mountPoint) {
+    unmountAll(mountPoint);
+    if (m_mountChild && m_mountChildAt == mountPoint) {
+        endMountChild();
+        unmountAll(mountPoint);
+    }
+    if (mode() == Mode::PlainDirectory) {
+        emptyDirectory(mountPoint);
+    }
+}
+
+void FuseDiskImageTool::cleanStaleMount(const QString& mountPoint) {
+    std::lock_guard lock(m_mutex);
+    if (m_mountChild && m_mountChildAt == mountPoint) {
+        if (m_mountChild->isRunning()) {
+            return;
+        }
+        m_mountChild.reset();
+        m_mountChildAt.clear();
+    }
+    if (MountTable::hasFuseMountAt(mountPoint)) {
+        log(QStringLiteral("Unmounting the volume left at %1.").arg(mountPoint));
+        unmountAll(mountPoint);
+    }
+}
+
+void FuseDiskImageTool::unmountAll(const QString& mountPoint) {
+    for (int i = 0; i < maxStackedMounts && MountTable::hasFuseMountAt(mountPoint); ++i) {
+        if (!unmount(mountPoint)) {
+            return;
+        }
+    }
+}
+
+// A busy volume (an open file, a working directory inside it) refuses a
+// plain unmount; a lazy one detaches it at once and lets it go when the last
+// user lets go.
+bool FuseDiskImageTool::unmount(const QString& mountPoint) {
+    if (m_fusermount.isEmpty()) {
+        log(QStringLiteral("Cannot unmount %1: fusermount3 is not installed.").arg(mountPoint));
+        return false;
+    }
+    if (TiedChildProcess::run(m_fusermount, {QStringLiteral("-u"), mountPoint}, unmountTimeout) ==
+        0) {
+        return true;
+    }
+    log(QStringLiteral("Unmounting %1 failed; detaching it lazily.").arg(mountPoint));
+    if (TiedChildProcess::run(m_fusermount,
+                              {QStringLiteral("-u"), QStringLiteral("-z"), mountPoint},
+                              unmountTimeout) == 0) {
+        return true;
+    }
+    log(QStringLiteral("Cannot unmount %1.").arg(mountPoint));
+    return false;
+}
+
+// After an unmount fuse2fs ends by itself; one still serving a lazily
+// detached volume, or one whose volume could not be unmounted, is stopped
+// (on SIGTERM it unmounts its volume; after SIGKILL the caller unmounts the
+// dead volume).
+void FuseDiskImageTool::endMountChild() {
+    if (!m_mountChild->waitForExit(childExitAfterUnmount)) {
+        log(QStringLiteral("fuse2fs still serves %1 after the unmount; stopping it.")
+                .arg(m_mountChildAt));
+        m_mountChild->stop(stopGrace);
+    }
+    m_mountChild.reset();
+    m_mountChildAt.clear();
+}
+
+} // namespace dravelo
