@@ -21,16 +21,16 @@ void TestPdf::write(const QString& path, int pages) {
 }
 
 void TestPdf::writeEncrypted(const QString& path, const QString& userPassword,
-                             const QString& ownerPassword) {
+                             const QString& ownerPassword, int pages, bool allowChanges) {
     QTemporaryDir scratch;
     const QString plain = scratch.filePath(QStringLiteral("plain.pdf"));
-    write(plain);
+    write(plain, pages);
     QPDF pdf;
     pdf.processFile(plain.toLocal8Bit().constData());
     QPDFWriter writer(pdf, path.toLocal8Bit().constData());
     writer.setR6EncryptionParameters(userPassword.toUtf8().constData(),
-                                     ownerPassword.toUtf8().constData(), true, true, true, true,
-                                     true, true, qpdf_r3p_full, true);
+                                     ownerPassword.toUtf8().constData(), true, true, allowChanges,
+                                     allowChanges, allowChanges, allowChanges, qpdf_r3p_full, true);
     writer.write();
 }
 

@@ -10,9 +10,12 @@ public:
     // A PDF with `pages` pages, each showing its number.
     static void write(const QString& path, int pages = 1);
 
-    // The same PDF, encrypted so that it opens only with `userPassword`.
+    // The same PDF, encrypted so that it opens only with `userPassword`
+    // (or with no password when that is empty). Without `allowChanges` it
+    // forbids every change without the owner password.
     static void writeEncrypted(const QString& path, const QString& userPassword,
-                               const QString& ownerPassword);
+                               const QString& ownerPassword, int pages = 1,
+                               bool allowChanges = true);
 };
 
 } // namespace dravelo::test
