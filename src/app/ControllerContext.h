@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/desktop/Alert.h"
+
 #include <QString>
 
 #include <functional>
@@ -8,7 +10,9 @@ namespace dravelo {
 
 class DiskImageTool;
 class DocumentController;
+class ModalQueue;
 class Pasteboard;
+class PrintSpooler;
 class TaskRunner;
 class UserDefaults;
 class Workspace;
@@ -32,6 +36,12 @@ struct ControllerContext {
     // Shows a message from the tray icon; false when there is no tray. Used
     // for notifications when the desktop has no notification service.
     std::function<bool(const QString& title, const QString& body)> showTrayMessage;
+    // Prints without a panel, for protected jobs printed directly.
+    PrintSpooler& printSpooler;
+    // The one queue of modal prompts and print panels.
+    ModalQueue& modalQueue;
+    // Makes the prompts the client shows.
+    AlertFactory makeAlert;
 };
 
 } // namespace dravelo

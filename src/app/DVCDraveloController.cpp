@@ -1,6 +1,7 @@
 #include "app/DVCDraveloController.h"
 
 #include "app/SettingsKeys.h"
+#include "documents/DVCPrintDefault.h"
 #include "platform/core/Log.h"
 #include "platform/core/MainThread.h"
 #include "platform/core/RepeatingTimer.h"
@@ -37,6 +38,9 @@ DVCDraveloController::~DVCDraveloController() {
 
 void DVCDraveloController::init() {
     notificationCenter_ = std::make_shared<DVCNotificationCenter>(context_.showTrayMessage);
+    printDef = std::make_shared<DVCPrintDefault>(
+        context_.makeAlert, context_.printSpooler,
+        [center = notificationCenter_](const QString& text) { center->sendNotification(text); });
     willTerminate_ =
         QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit,
                          QCoreApplication::instance(), [this] { applicationEnding(); });

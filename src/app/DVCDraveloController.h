@@ -19,6 +19,7 @@
 namespace dravelo {
 
 class DVCNotificationCenter;
+class DVCPrintDefault;
 class Pasteboard;
 class RepeatingTimer;
 
@@ -102,6 +103,8 @@ private:
     ControllerContext context_;
     StagingDirectory staging_;
     std::shared_ptr<DVCNotificationCenter> notificationCenter_;
+    // Shared with the prompts queued for it, which may outlive a pass.
+    std::shared_ptr<DVCPrintDefault> printDef;
     std::mutex jobLock_;
     // Touched by the watcher thread alone: what it last did to the volume.
     bool bDriveMapStatus = false;

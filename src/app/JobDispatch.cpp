@@ -3,10 +3,12 @@
 
 #include "app/JobFilePair.h"
 #include "app/SettingsKeys.h"
+#include "documents/DVCPrintDefault.h"
 #include "platform/core/Log.h"
 #include "platform/core/MainThread.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/desktop/DocumentController.h"
+#include "platform/desktop/ModalQueue.h"
 #include "platform/desktop/Workspace.h"
 #include "platform/pdf/PdfDocument.h"
 #include "platform/process/TaskRunner.h"
@@ -63,12 +65,11 @@ void DVCDraveloController::spawnDocument(const QString& configurationPath) {
 void DVCDraveloController::printDirectly(const QString& configurationPath,
                                          const QString& printDataPath) {
     if (PdfDocument(printDataPath).isLocked()) {
-        // A protected PDF would reach the printer encrypted and stop there;
-        // it needs the user's password first, which this client cannot ask
-        // for yet. The pair stays until the staging directory is emptied.
-        log(QStringLiteral("Print job needs a password and cannot be printed directly: %1")
-                .arg(printDataPath));
-        notifyUser(QStringLiteral("A password-protected print job could not be printed directly."));
+        // The password prompt belongs to the UI thread, after any prompt or
+        // print panel already open there. The pair stays until it is done.
+        context_.modalQueue.enqueue([printer = printDef, configurationPath, printDataPath] {
+            printer->printDefault(configurationPath, printDataPath);
+        });
         return;
     }
     const TaskResult result =

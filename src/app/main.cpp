@@ -3,10 +3,13 @@
 #include "platform/core/UserDefaults.h"
 #include "platform/desktop/Application.h"
 #include "platform/desktop/DesktopWorkspace.h"
+#include "platform/desktop/DialogAlert.h"
 #include "platform/desktop/DocumentController.h"
+#include "platform/desktop/ModalQueue.h"
 #include "platform/desktop/SystemPasteboard.h"
 #include "platform/desktop/TrayIcon.h"
 #include "platform/files/FuseDiskImageTool.h"
+#include "platform/print/LpPrintSpooler.h"
 #include "platform/process/SingleInstance.h"
 #include "platform/process/Task.h"
 #include "platform/process/TerminationSignals.h"
@@ -63,6 +66,7 @@ int main(int argc, char** argv) {
     DocumentController documents;
     FuseDiskImageTool diskImages;
     SystemPasteboard pasteboard;
+    LpPrintSpooler printSpooler;
     // Until the Preferences window exists, Preferences opens the settings
     // file in the desktop's editor.
     const auto openSettingsFile = [&workspace, &defaults] {
@@ -83,7 +87,9 @@ int main(int argc, char** argv) {
     };
 
     DVCDraveloController controller({defaults, tasks, workspace, documents, diskImages, pasteboard,
-                                     home, userGuidePath(), openSettingsFile, showTrayMessage});
+                                     home, userGuidePath(), openSettingsFile, showTrayMessage,
+                                     printSpooler, ModalQueue::shared(),
+                                     [] { return std::make_unique<DialogAlert>(); }});
     commands = &controller;
     controller.init();
 

@@ -22,6 +22,12 @@ ControllerHarness::ControllerHarness(Intake intake)
         [this](const QString&, const QString& body) {
             notifications << body;
             return true;
+        },
+        printSpooler, modalQueue,
+        [this] {
+            auto alert = std::make_unique<ScriptedAlert>();
+            alerts << alert.get();
+            return alert;
         }});
 }
 

@@ -3,10 +3,13 @@
 #include "app/DVCDraveloController.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/desktop/DocumentController.h"
+#include "platform/desktop/ModalQueue.h"
 #include "support/QtPrinting.h"
 #include "support/desktop/FakeWorkspace.h"
 #include "support/desktop/InMemoryPasteboard.h"
+#include "support/desktop/ScriptedAlert.h"
 #include "support/files/FakeDiskImageTool.h"
+#include "support/print/RecordingPrintSpooler.h"
 #include "support/process/FakeTaskRunner.h"
 
 #include <QTemporaryDir>
@@ -49,6 +52,12 @@ public:
     DocumentController documents;
     FakeDiskImageTool diskImages;
     InMemoryPasteboard pasteboard;
+    RecordingPrintSpooler printSpooler;
+    // Prompts queued here run when the test processes events, and are
+    // dropped with the harness.
+    ModalQueue modalQueue;
+    // The alerts the controller made, in order.
+    QList<ScriptedAlert*> alerts;
     int preferencesWindowsOpened = 0;
     // Notifications, shown through the tray since tests have no desktop bus.
     QStringList notifications;

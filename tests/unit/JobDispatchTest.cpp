@@ -13,6 +13,7 @@ using dravelo::test::ControllerHarness;
 using dravelo::test::FakeDocument;
 using dravelo::test::FakeTaskRunner;
 using dravelo::test::LogRecorder;
+using dravelo::test::ScriptedAlert;
 using dravelo::test::TestPdf;
 
 namespace {
@@ -82,15 +83,25 @@ TEST_F(JobDispatch, DirectPrintOfAFileThatIsNoPdfStillRunsTheCommand) {
     EXPECT_TRUE(pairGone());
 }
 
-TEST_F(JobDispatch, AProtectedJobIsNeverSentToThePrinterLocked) {
+TEST_F(JobDispatch, AProtectedJobIsHandedToThePasswordPromptOnTheUiThread) {
     setAction(QStringLiteral("Print directly to printer"));
     TestPdf::writeEncrypted(printData, QStringLiteral("user-secret"),
                             QStringLiteral("owner-secret"));
-    LogRecorder log;
+    ASSERT_EQ(h.alerts.size(), 1);
+    ScriptedAlert& prompt = *h.alerts.first();
+    prompt.script({ScriptedAlert::type(QStringLiteral("user-secret"))});
     dispatch();
-    EXPECT_TRUE(h.tasks.calls().isEmpty());
+    EXPECT_TRUE(prompt.showings().isEmpty()) << "prompted before the UI thread ran";
     EXPECT_TRUE(pairExists());
-    EXPECT_EQ(log.lines().size(), 1);
+
+    runUiThread();
+    ASSERT_EQ(prompt.showings().size(), 1);
+    EXPECT_TRUE(
+        prompt.showings()[0].messageText.startsWith(QStringLiteral("The document job.ppf ")));
+    ASSERT_EQ(h.printSpooler.jobs().size(), 1);
+    EXPECT_EQ(h.printSpooler.jobs()[0].path, printData);
+    EXPECT_TRUE(h.tasks.calls().isEmpty()) << "never spooled by the plain print command";
+    EXPECT_TRUE(pairGone());
 }
 
 TEST_F(JobDispatch, AJobWithOnlyAnOwnerPasswordPrintsDirectly) {

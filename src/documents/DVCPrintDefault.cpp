@@ -1,0 +1,82 @@
+#include "documents/DVCPrintDefault.h"
+
+#include "platform/core/Log.h"
+#include "platform/pdf/PdfDocument.h"
+#include "platform/print/PrintSettings.h"
+#include "platform/print/PrintSpooler.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace dravelo {
+namespace {
+
+const QSize inputSize(200, 24);
+
+void removePair(const QString& configurationPath, const QString& printDataPath) {
+    QFile::remove(configurationPath);
+    QFile::remove(printDataPath);
+}
+
+} // namespace
+
+DVCPrintDefault::DVCPrintDefault(const AlertFactory& makeAlert, PrintSpooler& spooler,
+                                 Notifier notifyUser)
+    : alert(makeAlert())
+    , spooler_(spooler)
+    , notifyUser_(std::move(notifyUser)) {
+    alert->setMessageText(QStringLiteral("Password required"));
+    alert->addButton(QStringLiteral("Escape"), Alert::escapeKey);
+    alert->addButton(QStringLiteral("Enter"), Alert::returnKey);
+    alert->setTextField(inputSize);
+}
+
+void DVCPrintDefault::printDefault(const QString& configurationPath, const QString& printDataPath) {
+    PdfDocument pdf(printDataPath);
+    // No password opens a file that is not a PDF: asking for one would only
+    // ever answer "incorrect".
+    if (!pdf.isReadable()) {
+        log(QStringLiteral("Print job is not a readable PDF and was discarded: %1")
+                .arg(printDataPath));
+        tellUser(printDataPath, QStringLiteral("it is not a readable PDF."));
+        removePair(configurationPath, printDataPath);
+        return;
+    }
+    alert->setMessageText(
+        QStringLiteral("The document ") + QFileInfo(printDataPath).fileName() +
+        QStringLiteral(" is password protected.\nPlease enter the password below."));
+    const bool unlocked = askForPassword(pdf);
+    alert->setInformativeText(QString());
+    if (unlocked) {
+        print(pdf);
+    }
+    removePair(configurationPath, printDataPath);
+}
+
+bool DVCPrintDefault::askForPassword(PdfDocument& pdf) {
+    while (alert->runModal() != Alert::firstButtonReturn) {
+        if (pdf.unlockWithPassword(alert->fieldText())) {
+            return true;
+        }
+        alert->setInformativeText(QStringLiteral("Incorrect password, please try again."));
+    }
+    return false;
+}
+
+void DVCPrintDefault::print(const PdfDocument& pdf) {
+    PrintSettings settings = PrintSettings::shared();
+    settings.fitToPage = true;
+    settings.autoRotate = false;
+    const PrintResult result = spooler_.print(pdf, settings);
+    if (!result.succeeded) {
+        log(QStringLiteral("Printing %1 failed: %2").arg(pdf.path(), result.errorText));
+        tellUser(pdf.path(), result.errorText);
+    }
+}
+
+void DVCPrintDefault::tellUser(const QString& printDataPath, const QString& reason) {
+    notifyUser_(QStringLiteral("The print job %1 could not be printed: %2")
+                    .arg(QFileInfo(printDataPath).fileName(), reason));
+}
+
+} // namespace dravelo
