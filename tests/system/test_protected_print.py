@@ -19,24 +19,24 @@ def write_protected_job(folder, name):
 
 
 class ProtectedDirectPrint(unittest.TestCase):
+    def start(self, x, cups):
+        """A client printing directly, with a protected job dropped in its
+        home, once its prompt is up and has the keyboard."""
+        env = {**cups.environment(), **x.client_environment()}
+        client = Client(env=env, settings={"actionPrintJob": "Print directly to printer",
+                                           "enableClipboard": "no"})
+        self.addCleanup(client.__exit__)
+        client.start()
+        write_protected_job(client.home, "secret")
+        self.xdotool(x, "search", "--sync", "--onlyvisible", "--name", "^Dravelo Client$")
+        wait_until(lambda: self.prompt_has_focus(x), 10, what="the prompt to take the focus")
+        return client
+
     def test_a_typed_password_prints_the_job_unencrypted_and_empties_staging(self):
         with Xvfb() as x, Cupsd() as cups:
-            env = {**cups.environment(), **x.client_environment()}
-            client = Client(env=env, settings={"actionPrintJob": "Print directly to printer",
-                                               "enableClipboard": "no"})
-            self.addCleanup(client.__exit__)
-            client.start()
-            write_protected_job(client.home, "secret")
-
-            def xdotool(*arguments):
-                subprocess.run(["xdotool", *arguments], env=x.environment(), check=True,
-                               timeout=30, stdout=subprocess.DEVNULL)
-
-            # The prompt comes up on its own and takes the keyboard.
-            xdotool("search", "--sync", "--onlyvisible", "--name", "^Dravelo Client$")
-            wait_until(lambda: self.prompt_has_focus(x), 10, what="the prompt to take the focus")
-            xdotool("type", "--delay", "30", PASSWORD)
-            xdotool("key", "Return")
+            client = self.start(x, cups)
+            self.xdotool(x, "type", "--delay", "30", PASSWORD)
+            self.xdotool(x, "key", "Return")
 
             cups.wait_for_output()
             sink = Path(cups.sink)
@@ -45,10 +45,24 @@ class ProtectedDirectPrint(unittest.TestCase):
             pages = subprocess.run(["qpdf", "--show-npages", str(sink)], capture_output=True,
                                    text=True, check=True)
             self.assertEqual(pages.stdout.strip(), "1")
-            wait_until(lambda: not [p for p in client.staging.iterdir()
-                                    if p.name != "drivemap.sparseimage"], 5,
-                       what="an empty staging directory")
+            wait_until(lambda: not self.staged_jobs(client), 5, what="an empty staging directory")
             self.assertFalse(any(client.home.glob("secret.*")))
+
+    def test_quitting_while_the_prompt_waits_is_not_held_up_and_prints_nothing(self):
+        with Xvfb() as x, Cupsd() as cups:
+            client = self.start(x, cups)
+            self.assertEqual(client.stop(), 0)
+            self.assertFalse(self.staged_jobs(client))
+            self.assertEqual(cups.completed_jobs(), 0)
+
+    @staticmethod
+    def staged_jobs(client):
+        return [p for p in client.staging.iterdir() if p.name != "drivemap.sparseimage"]
+
+    @staticmethod
+    def xdotool(x, *arguments):
+        subprocess.run(["xdotool", *arguments], env=x.environment(), check=True, timeout=30,
+                       stdout=subprocess.DEVNULL)
 
     @staticmethod
     def prompt_has_focus(x):

@@ -90,7 +90,7 @@ TEST_F(PrintDefault, TheRightPasswordPrintsToTheDefaultPrinterFittedUnrotatedThe
     EXPECT_TRUE(notifications.isEmpty());
 }
 
-TEST_F(PrintDefault, WrongPasswordsAskAgainUntilTheRightOneOrEscape) {
+TEST_F(PrintDefault, WrongPasswordsAskAgainUntilTheRightOneWhileEscapeDiscards) {
     struct Case {
         const char* name;
         QList<ScriptedAlert::Answer> answers;
@@ -104,6 +104,7 @@ TEST_F(PrintDefault, WrongPasswordsAskAgainUntilTheRightOneOrEscape) {
          {ScriptedAlert::type(QStringLiteral("a")), ScriptedAlert::type(QStringLiteral("b")),
           ScriptedAlert::type(ownerPassword)},
          1},
+        {"Escape at once", {ScriptedAlert::press(Alert::firstButtonReturn)}, 0},
         {"wrong, then Escape",
          {ScriptedAlert::type(QStringLiteral("guess")),
           ScriptedAlert::press(Alert::firstButtonReturn)},
@@ -129,15 +130,6 @@ TEST_F(PrintDefault, WrongPasswordsAskAgainUntilTheRightOneOrEscape) {
         EXPECT_EQ(alert->informativeText(), QString());
         EXPECT_TRUE(job.gone());
     }
-}
-
-TEST_F(PrintDefault, EscapeAtOnceDeletesThePairAndPrintsNothing) {
-    const Job job = writeProtectedJob(QStringLiteral("job"));
-    alert->script({ScriptedAlert::press(Alert::firstButtonReturn)});
-    run(job);
-    EXPECT_EQ(alert->showings().size(), 1);
-    EXPECT_TRUE(spooler.jobs().isEmpty());
-    EXPECT_TRUE(job.gone());
 }
 
 TEST_F(PrintDefault, TheNextJobNamesItsOwnFileAndFindsTheLastPasswordInTheField) {

@@ -16,47 +16,38 @@ TEST(PrintSettings, BecomeLpOptionsWithUnsetChoicesLeftToThePrinter) {
     };
     const QList<Case> cases{
         {"nothing chosen: the default destination as it is", [](PrintSettings&) {}, {}},
-        {"printer",
-         [](PrintSettings& s) { s.printerName = QStringLiteral("Office"); },
-         {"-d", "Office"}},
         {"one copy needs no collation", [](PrintSettings& s) { s.collate = false; }, {}},
-        {"copies, collated",
-         [](PrintSettings& s) { s.copies = 3; },
-         {"-n", "3", "-o", "collate=true"}},
-        {"copies, not collated",
+        {"everything chosen",
          [](PrintSettings& s) {
+             s.printerName = QStringLiteral("Office");
              s.copies = 2;
              s.collate = false;
-         },
-         {"-n", "2", "-o", "collate=false"}},
-        {"page ranges",
-         [](PrintSettings& s) { s.pageRanges = QStringLiteral("1-2,5"); },
-         {"-o", "page-ranges=1-2,5"}},
-        {"two-sided",
-         [](PrintSettings& s) { s.sides = PrintSettings::Sides::TwoSidedLongEdge; },
-         {"-o", "sides=two-sided-long-edge"}},
-        {"short edge",
-         [](PrintSettings& s) { s.sides = PrintSettings::Sides::TwoSidedShortEdge; },
-         {"-o", "sides=two-sided-short-edge"}},
-        {"one-sided",
-         [](PrintSettings& s) { s.sides = PrintSettings::Sides::OneSided; },
-         {"-o", "sides=one-sided"}},
-        {"media", [](PrintSettings& s) { s.media = QStringLiteral("A4"); }, {"-o", "media=A4"}},
-        {"landscape",
-         [](PrintSettings& s) { s.orientation = PrintSettings::Orientation::Landscape; },
-         {"-o", "landscape"}},
-        {"portrait",
-         [](PrintSettings& s) { s.orientation = PrintSettings::Orientation::Portrait; },
-         {"-o", "orientation-requested=3"}},
-        {"grey",
-         [](PrintSettings& s) { s.colorMode = PrintSettings::ColorMode::Monochrome; },
-         {"-o", "print-color-mode=monochrome"}},
-        {"fitted, not rotated",
-         [](PrintSettings& s) {
+             s.pageRanges = QStringLiteral("1-2,5");
+             s.sides = PrintSettings::Sides::TwoSidedShortEdge;
+             s.media = QStringLiteral("A4");
+             s.orientation = PrintSettings::Orientation::Landscape;
+             s.colorMode = PrintSettings::ColorMode::Monochrome;
              s.fitToPage = true;
              s.autoRotate = false;
          },
-         {"-o", "fit-to-page", "-o", "nopdfAutoRotate"}},
+         {"-d", "Office",
+          "-n", "2",
+          "-o", "collate=false",
+          "-o", "page-ranges=1-2,5",
+          "-o", "sides=two-sided-short-edge",
+          "-o", "media=A4",
+          "-o", "landscape",
+          "-o", "print-color-mode=monochrome",
+          "-o", "fit-to-page",
+          "-o", "nopdfAutoRotate"}},
+        {"portrait, one-sided, colour",
+         [](PrintSettings& s) {
+             s.orientation = PrintSettings::Orientation::Portrait;
+             s.sides = PrintSettings::Sides::OneSided;
+             s.colorMode = PrintSettings::ColorMode::Color;
+         },
+         {"-o", "sides=one-sided", "-o", "orientation-requested=3", "-o",
+          "print-color-mode=color"}},
     };
     for (const Case& c : cases) {
         PrintSettings settings;
