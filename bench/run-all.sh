@@ -25,4 +25,7 @@ for benchmark in startup_memory.py drop_folder_latency.py clipboard_large_job.py
 done
 echo "== base64-vs-coreutils.sh"
 "$root/bench/base64-vs-coreutils.sh" "$build_dir" || status=$?
+echo
+echo "== unlocked-copy-vs-qpdf.sh"
+"$root/bench/unlocked-copy-vs-qpdf.sh" "$build_dir" || status=$?
 exit "$status"

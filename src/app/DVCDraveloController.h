@@ -94,8 +94,6 @@ private:
     void handleDropFolderEntry(const QString& folder, const QString& name);
 
     void openNewPreferencesWindow();
-    // Shows a notification; callable from any thread.
-    void notifyUser(const QString& text);
     void printDirectly(const QString& configurationPath, const QString& printDataPath);
     void openInViewer(const QString& configurationPath, const QString& printDataPath);
     void openAsDocument(const QString& printDataPath);
