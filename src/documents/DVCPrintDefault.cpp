@@ -64,7 +64,12 @@ bool DVCPrintDefault::askForPassword(PdfDocument& pdf) {
 }
 
 void DVCPrintDefault::print(const PdfDocument& pdf) {
+    // The printer and its setup as last chosen; copies and page ranges
+    // chosen for another document do not apply to this one.
     PrintSettings settings = PrintSettings::shared();
+    settings.copies = 1;
+    settings.collate = true;
+    settings.pageRanges.clear();
     settings.fitToPage = true;
     settings.autoRotate = false;
     const PrintResult result = spooler_.print(pdf, settings);

@@ -14,6 +14,7 @@
 using dravelo::Alert;
 using dravelo::DVCPrintDefault;
 using dravelo::PrintResult;
+using dravelo::PrintSettings;
 using dravelo::test::LogRecorder;
 using dravelo::test::RecordingPrintSpooler;
 using dravelo::test::ScriptedAlert;
@@ -85,9 +86,28 @@ TEST_F(PrintDefault, TheRightPasswordPrintsToTheDefaultPrinterFittedUnrotatedThe
     EXPECT_TRUE(printed.settings.printerName.isEmpty()) << "the default destination";
     EXPECT_TRUE(printed.settings.fitToPage);
     EXPECT_FALSE(printed.settings.autoRotate);
+    EXPECT_EQ(printed.settings.lpArguments(),
+              (QStringList{"-o", "fit-to-page", "-o", "nopdfAutoRotate"}));
     EXPECT_TRUE(pairPresentWhilePrinting);
     EXPECT_TRUE(job.gone());
     EXPECT_TRUE(notifications.isEmpty());
+}
+
+TEST_F(PrintDefault, KeepsThePrinterLastChosenButNotAnotherDocumentsCopiesOrPages) {
+    PrintSettings& shared = PrintSettings::shared();
+    const PrintSettings before = shared;
+    shared.printerName = QStringLiteral("Office");
+    shared.media = QStringLiteral("A4");
+    shared.copies = 3;
+    shared.pageRanges = QStringLiteral("2-3");
+    alert->script({ScriptedAlert::type(userPassword)});
+    run(writeProtectedJob(QStringLiteral("job")));
+    shared = before;
+
+    ASSERT_EQ(spooler.jobs().size(), 1);
+    EXPECT_EQ(spooler.jobs()[0].settings.lpArguments(),
+              (QStringList{"-d", "Office", "-o", "media=A4", "-o", "fit-to-page", "-o",
+                           "nopdfAutoRotate"}));
 }
 
 TEST_F(PrintDefault, WrongPasswordsAskAgainUntilTheRightOneWhileEscapeDiscards) {

@@ -39,7 +39,8 @@ DialogAlert::DialogAlert()
     layout->addWidget(message_);
     layout->addWidget(informative_);
     layout->addWidget(field_);
-    layout->addLayout(new QHBoxLayout);
+    buttonRow_ = new QHBoxLayout;
+    layout->addLayout(buttonRow_);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -63,7 +64,6 @@ QString DialogAlert::informativeText() const {
 }
 
 void DialogAlert::addButton(const QString& title, const QString& keyEquivalent) {
-    auto* row = static_cast<QHBoxLayout*>(dialog_->layout()->itemAt(3)->layout());
     auto* button = new QPushButton(title, dialog_.get());
     const int result = firstButtonReturn + static_cast<int>(buttons_.size());
     // Return presses only the button that names it, even while another
@@ -72,7 +72,7 @@ void DialogAlert::addButton(const QString& title, const QString& keyEquivalent) 
     button->setDefault(keyEquivalent == returnKey);
     QObject::connect(button, &QPushButton::clicked, dialog_.get(),
                      [this, result] { dialog_->done(result); });
-    row->addWidget(button);
+    buttonRow_->addWidget(button);
     buttons_.append(button);
     keyEquivalents_.append(keyEquivalent);
 }

@@ -7,6 +7,7 @@
 #include <memory>
 
 class QDialog;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -42,6 +43,7 @@ private:
     QLabel* message_ = nullptr;
     QLabel* informative_ = nullptr;
     QLineEdit* field_ = nullptr;
+    QHBoxLayout* buttonRow_ = nullptr;
     QList<QPushButton*> buttons_;
     QList<QString> keyEquivalents_;
 };
