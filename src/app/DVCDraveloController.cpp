@@ -9,6 +9,7 @@
 #include "platform/desktop/Window.h"
 #include "platform/desktop/Workspace.h"
 #include "platform/files/DiskImageTool.h"
+#include "platform/process/TaskRunner.h"
 #include "server/DVCKeyring.h"
 #include "services/DVCNotificationCenter.h"
 
@@ -45,11 +46,16 @@ void DVCDraveloController::init() {
                          QCoreApplication::instance(), [this] { applicationEnding(); });
     setupUserDefaults();
     staging_.create();
-    // A volume left mounted by a crashed client goes before anything else.
+    // A volume left mounted by a crashed client goes before anything else;
+    // the jobs still on it are kept.
     context_.diskImages.cleanStaleMount(driveMapMountPoint());
+    salvageDrivemap();
     disconnectDrivemap();
     if (!staging_.isDirectory()) {
         log(QStringLiteral("~/.dravelo creation failed."));
+        notifyUser(QStringLiteral("The folder %1 could not be made, so this client takes no print "
+                                  "jobs in this run.")
+                       .arg(staging_.path()));
         return;
     }
     log(QStringLiteral("~/.dravelo Created."));
@@ -127,6 +133,8 @@ void DVCDraveloController::applicationEnding() {
 
 void DVCDraveloController::stopIntake() {
     intakeStopping_ = true;
+    // A print command that hangs must not hold up the quit.
+    context_.tasks.cutShort(quitGrace);
     if (clipboardTimer_) {
         clipboardTimer_->cancel();
     }

@@ -4,6 +4,7 @@
 #include "app/StagingDirectory.h"
 
 #include <QMetaObject>
+#include <QSet>
 #include <QString>
 
 #include <atomic>
@@ -86,12 +87,28 @@ public:
 
     // How long direct printing waits for the print command.
     static constexpr std::chrono::seconds printCommandTimeout{30};
+    // How long a print command may still run once the client quits.
+    static constexpr std::chrono::seconds quitGrace{2};
+    // How long a copy handed to the viewer is kept for it.
+    static constexpr std::chrono::seconds viewerCopyLifetime{60};
+    // Polls on which one clipboard change failed to read before it is given
+    // up.
+    static constexpr int unreadablePollLimit = 3;
 
 private:
     void startWatcher();
     void stopIntake();
+    bool attachDrivemap();
+    // Takes the jobs off a drop volume that a killed run left behind.
+    void salvageDrivemap();
     void scanDropFolder(const QString& folder);
     void handleDropFolderEntry(const QString& folder, const QString& name);
+    bool isReadyJob(const QString& configuration, const QString& printData);
+    bool stagingNameInUse(const QString& configurationName) const;
+    // Logs a line about a drop-folder entry once while the entry stays as it
+    // is, not on every pass.
+    void noteOnce(const QString& line);
+    void giveUpUnreadableChange(std::int64_t changeCount);
 
     void openNewPreferencesWindow();
     void printDirectly(const QString& configurationPath, const QString& printDataPath);
@@ -104,11 +121,21 @@ private:
     // Shared with the prompts queued for it, which may outlive a pass.
     std::shared_ptr<DVCPrintDefault> printDef;
     std::mutex jobLock_;
-    // Touched by the watcher thread alone: what it last did to the volume.
+    // Touched by the watcher thread alone (and by init before it starts):
+    // what it last did to the volume, whether the volume is ready to scan,
+    // whether an unusable mount point was reported, and the entries noted
+    // on this pass and the one before.
     bool bDriveMapStatus = false;
+    bool driveMapAttached_ = false;
+    bool mountPointReported_ = false;
+    QSet<QString> noted_;
+    QSet<QString> notedBefore_;
     std::jthread watcher_;
     // Touched by the clipboard polls alone: the change count last handled.
     std::int64_t lastPasteboardAction = 0;
+    // The change that failed to read, and on how many polls.
+    std::int64_t unreadChange_ = 0;
+    int unreadPolls_ = 0;
     std::unique_ptr<RepeatingTimer> clipboardTimer_;
     // Set when intake stops, so a running poll gives up instead of waiting
     // on the UI thread that is stopping it.

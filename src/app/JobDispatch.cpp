@@ -13,7 +13,9 @@
 #include "platform/pdf/PdfDocument.h"
 #include "platform/process/TaskRunner.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QTimer>
 
 #include <thread>
 
@@ -23,28 +25,31 @@ namespace {
 const QString printCommand = QStringLiteral("/usr/bin/lp");
 constexpr std::chrono::seconds viewerOpenDelay{1};
 
-void logPrintCommandOutcome(const TaskResult& result, const QString& printDataPath) {
+// What went wrong with a print command, in words for the user; empty when
+// the job was handed to the printer.
+QString printCommandFailure(const TaskResult& result) {
+    const QString detail =
+        result.errorText.isEmpty() ? QString() : QStringLiteral(": %1").arg(result.errorText);
     switch (result.outcome) {
     case TaskResult::Outcome::Exited:
-        if (result.exitCode != 0) {
-            log(QStringLiteral("Print command exited with status %1: %2")
-                    .arg(result.exitCode)
-                    .arg(printDataPath));
+        if (result.exitCode == 0) {
+            return {};
         }
-        break;
+        return result.errorText.isEmpty()
+                   ? QStringLiteral("the print command exited with status %1").arg(result.exitCode)
+                   : result.errorText;
     case TaskResult::Outcome::TimedOut:
-        log(QStringLiteral("Print command did not finish within %1 s and was ended: %2")
-                .arg(DVCDraveloController::printCommandTimeout.count())
-                .arg(printDataPath));
-        break;
+        return QStringLiteral("the print command did not finish within %1 s and was ended%2")
+            .arg(DVCDraveloController::printCommandTimeout.count())
+            .arg(detail);
+    case TaskResult::Outcome::CutShort:
+        return QStringLiteral("the client quit before the print command finished");
     case TaskResult::Outcome::Crashed:
-        log(QStringLiteral("Print command crashed: %1").arg(printDataPath));
-        break;
+        return QStringLiteral("the print command crashed%1").arg(detail);
     case TaskResult::Outcome::FailedToStart:
-        log(QStringLiteral("Print command %1 could not be started: %2")
-                .arg(printCommand, printDataPath));
-        break;
+        return QStringLiteral("%1 could not be started%2").arg(printCommand, detail);
     }
+    return {};
 }
 
 } // namespace
@@ -74,7 +79,10 @@ void DVCDraveloController::printDirectly(const QString& configurationPath,
     }
     const TaskResult result =
         context_.tasks.run(printCommand, {printDataPath}, printCommandTimeout);
-    logPrintCommandOutcome(result, printDataPath);
+    if (const QString failure = printCommandFailure(result); !failure.isEmpty()) {
+        log(QStringLiteral("Print job %1 was not printed: %2").arg(printDataPath, failure));
+        notifyUser(QStringLiteral("A print job could not be printed: %1").arg(failure));
+    }
     QFile::remove(configurationPath);
     QFile::remove(printDataPath);
 }
@@ -82,16 +90,21 @@ void DVCDraveloController::printDirectly(const QString& configurationPath,
 void DVCDraveloController::openInViewer(const QString& configurationPath,
                                         const QString& printDataPath) {
     const QString viewerCopyPath =
-        JobFilePair::replacingExtension(printDataPath, QStringLiteral("pdf"));
+        JobFilePair::replacingExtension(printDataPath, JobFilePair::viewerCopyExtension);
     if (!QFile::copy(printDataPath, viewerCopyPath)) {
         return;
     }
     context_.workspace.openFile(viewerCopyPath);
-    // Give the viewer time to open the copy before it is deleted.
     std::this_thread::sleep_for(viewerOpenDelay);
-    QFile::remove(viewerCopyPath);
     QFile::remove(configurationPath);
     QFile::remove(printDataPath);
+    // A viewer that starts cold may look for the copy well after a second.
+    // It goes later, from the UI thread's timers, or with the staging
+    // directory at exit.
+    runOnMainThread([viewerCopyPath] {
+        QTimer::singleShot(viewerCopyLifetime, QCoreApplication::instance(),
+                           [viewerCopyPath] { QFile::remove(viewerCopyPath); });
+    });
 }
 
 void DVCDraveloController::openAsDocument(const QString& printDataPath) {

@@ -11,6 +11,8 @@ class JobFilePair {
 public:
     static inline const QString configurationExtension = QStringLiteral("pcf");
     static inline const QString printDataExtension = QStringLiteral("ppf");
+    // The copy of the print data handed to the desktop's PDF viewer.
+    static inline const QString viewerCopyExtension = QStringLiteral("pdf");
 
     // Whether a folder entry announces a job: its name ends in ".pcf",
     // compared case-sensitively.

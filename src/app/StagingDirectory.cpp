@@ -1,10 +1,13 @@
 #include "app/StagingDirectory.h"
 
+#include "platform/core/Log.h"
 #include "platform/files/FileManager.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
+#include <climits>
 #include <sys/stat.h>
 
 namespace dravelo {
@@ -30,12 +33,18 @@ bool StagingDirectory::isDirectory() const {
 }
 
 void StagingDirectory::empty() const {
-    QDir directory(path_);
-    const QFileInfoList entries = directory.entryInfoList(QDir::AllEntries | QDir::Hidden |
-                                                          QDir::System | QDir::NoDotAndDotDot);
-    for (const QFileInfo& entry : entries) {
-        FileManager::removeItem(entry.filePath());
+    if (FileManager::entryKind(path_) != FileManager::EntryKind::Directory) {
+        log(QStringLiteral("%1 is not a directory; nothing in it is deleted.").arg(path_));
+        return;
     }
+    FileManager::emptyDirectory(path_);
+}
+
+bool StagingDirectory::isJobFileName(const QString& name) {
+    const QByteArray encoded = QFile::encodeName(name);
+    return !name.isEmpty() && name != QStringLiteral(".") && name != QStringLiteral("..") &&
+           !name.contains(QLatin1Char('/')) && !encoded.contains('\0') &&
+           encoded.size() <= NAME_MAX && name != driveImageName;
 }
 
 } // namespace dravelo

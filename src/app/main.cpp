@@ -17,6 +17,11 @@
 #include <QDir>
 #include <QIcon>
 
+#include <cstdlib>
+#include <optional>
+#include <utility>
+#include <vector>
+
 using namespace dravelo;
 
 namespace {
@@ -39,6 +44,36 @@ QString choosePlatform() {
     return {};
 }
 
+// Qt ends the process with an abort (and a core dump) when its platform
+// cannot start, for instance when DISPLAY names no X server. While the
+// application object is made, such a failure becomes one clear line and exit
+// status 1; Qt's own messages of that moment are passed on only when the
+// start went well.
+class PlatformStartGuard {
+public:
+    PlatformStartGuard() { previous_ = qInstallMessageHandler(&PlatformStartGuard::handle); }
+    ~PlatformStartGuard() {
+        qInstallMessageHandler(previous_);
+        for (const auto& [type, text] : held_) {
+            qt_message_output(type, QMessageLogContext(), text);
+        }
+    }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtFatalMsg) {
+            log(QStringLiteral("Cannot start on the display \"%1\" (platform %2): is DISPLAY "
+                               "set to a running X server?")
+                    .arg(qEnvironmentVariable("DISPLAY"), qEnvironmentVariable("QT_QPA_PLATFORM")));
+            std::_Exit(1);
+        }
+        held_.emplace_back(type, text);
+    }
+
+    static inline QtMessageHandler previous_ = nullptr;
+    static inline std::vector<std::pair<QtMsgType, QString>> held_;
+};
+
 QString userGuidePath() {
     return QDir::cleanPath(QCoreApplication::applicationDirPath() +
                            QStringLiteral("/../share/dravelo/User Guide.pdf"));
@@ -48,7 +83,9 @@ QString userGuidePath() {
 
 int main(int argc, char** argv) {
     const QString platformNote = choosePlatform();
+    std::optional<PlatformStartGuard> startGuard(std::in_place);
     Application app(argc, argv);
+    startGuard.reset();
     if (!platformNote.isEmpty()) {
         log(platformNote);
     }

@@ -43,11 +43,13 @@ const QStringList preferredTextTypes{
     QStringLiteral("com.citrix.receiver.clipboard"),
 };
 
-// A name field gives the print data file's name inside the staging
-// directory; anything that could point elsewhere is refused.
-bool isPlainFileName(const QString& name) {
-    return !name.isEmpty() && name != QStringLiteral(".") && name != QStringLiteral("..") &&
-           !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+// Characters of a refused name that a log line shows.
+constexpr qsizetype loggedNameLength = 80;
+
+QString shortenedForLog(const QString& name) {
+    return name.size() <= loggedNameLength
+               ? name
+               : name.left(loggedNameLength) + QStringLiteral("… (%1 characters)").arg(name.size());
 }
 
 void writeAtomically(const QString& path, const QByteArray& bytes) {
@@ -73,7 +75,8 @@ void DVCDraveloController::pollPasteboard() {
         return;
     }
     Pasteboard& pasteboard = context_.pasteboard;
-    if (pasteboard.changeCount() == lastPasteboardAction) {
+    const std::int64_t changeCount = pasteboard.changeCount();
+    if (changeCount == lastPasteboardAction) {
         return;
     }
     log(QStringLiteral("Pasteboard Check - Change detected."));
@@ -81,7 +84,7 @@ void DVCDraveloController::pollPasteboard() {
     log(QStringLiteral("Best type: %1").arg(bestType.value_or(QStringLiteral("(null)"))));
     log(QStringLiteral("Available types: (%1)").arg(pasteboard.types().join(QStringLiteral(", "))));
     if (!bestType) {
-        lastPasteboardAction = pasteboard.changeCount();
+        lastPasteboardAction = changeCount;
         return;
     }
     std::optional<QString> text = readClipDataString(pasteboard, *bestType);
@@ -90,8 +93,10 @@ void DVCDraveloController::pollPasteboard() {
         text = readClipDataString(pasteboard, *bestType);
     }
     if (!text) {
-        // The change stays unrecorded, so the next poll reads it again.
+        // The change stays unrecorded, so the next poll reads it again, up
+        // to a limit.
         log(QStringLiteral("Unable to read the pasteboard"));
+        giveUpUnreadableChange(changeCount);
         return;
     }
     if (text->startsWith(clipboardSignature)) {
@@ -102,6 +107,20 @@ void DVCDraveloController::pollPasteboard() {
     }
     // Read after the clearing, so that the clearing is not taken for news.
     lastPasteboardAction = pasteboard.changeCount();
+}
+
+void DVCDraveloController::giveUpUnreadableChange(std::int64_t changeCount) {
+    if (changeCount != unreadChange_) {
+        unreadChange_ = changeCount;
+        unreadPolls_ = 0;
+    }
+    if (++unreadPolls_ < unreadablePollLimit) {
+        return;
+    }
+    log(QStringLiteral("The clipboard's contents could not be read on %1 polls; they are left "
+                       "alone until the clipboard changes.")
+            .arg(unreadPolls_));
+    lastPasteboardAction = changeCount;
 }
 
 std::optional<QString> DVCDraveloController::readClipDataString(Pasteboard& pasteboard,
@@ -140,9 +159,13 @@ void DVCDraveloController::readMACServerChangesinData(const QString& message) {
     const QString name = message.mid(clipboardSignature.size(), first - clipboardSignature.size());
     const QString printDataPath = staging_.entryPath(name);
     const QString configurationPath = JobFilePair::configurationPath(printDataPath);
-    if (!isPlainFileName(name) || configurationPath == printDataPath) {
+    // The name must stay inside the staging directory, fit the file system,
+    // and never replace an entry that is not a job's file.
+    if (!StagingDirectory::isJobFileName(name) ||
+        !StagingDirectory::isJobFileName(JobFilePair::configurationPath(name)) ||
+        configurationPath == printDataPath) {
         log(QStringLiteral("Clipboard job refused: \"%1\" is not a print data file name.")
-                .arg(name));
+                .arg(shortenedForLog(name)));
         return;
     }
     const QStringView text(message);

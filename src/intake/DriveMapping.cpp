@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace dravelo {
 namespace {
@@ -33,6 +34,47 @@ void createEmptyFile(const QString& path) {
     file.open(QIODevice::WriteOnly | QIODevice::Truncate);
 }
 
+bool isRegularFile(const QString& path) {
+    return FileManager::entryKind(path) == FileManager::EntryKind::RegularFile;
+}
+
+// Moves a file back where it came from after the rest of its pair could not
+// follow, so the pair is taken whole on a later pass.
+void moveBack(const QString& moved, const QString& origin) {
+    if (!FileManager::moveItem(moved, origin)) {
+        log(QStringLiteral("Cannot move %1 back to %2.").arg(moved, origin));
+    }
+}
+
+// Moves the complete pairs at the top of `from` into `to`, print data first,
+// so that `to` never shows a configuration without its print data. A name
+// taken in `to` keeps its pair where it is.
+void movePairs(const QString& from, const QString& to) {
+    const QStringList names =
+        QDir(from).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
+    for (const QString& name : names) {
+        const QString configuration = from + QLatin1Char('/') + name;
+        const QString printData = JobFilePair::printDataPath(configuration);
+        if (!JobFilePair::isConfigurationFileName(name) || !isRegularFile(configuration) ||
+            !isRegularFile(printData)) {
+            continue;
+        }
+        const QString targetConfiguration = to + QLatin1Char('/') + name;
+        const QString targetPrintData = JobFilePair::printDataPath(targetConfiguration);
+        if (!FileManager::moveItem(printData, targetPrintData)) {
+            log(QStringLiteral("Cannot move %1 to %2.").arg(printData, targetPrintData));
+            continue;
+        }
+        if (!FileManager::moveItem(configuration, targetConfiguration)) {
+            log(QStringLiteral("Cannot move %1 to %2.").arg(configuration, targetConfiguration));
+            moveBack(targetPrintData, printData);
+            continue;
+        }
+        log(QStringLiteral("Job %1 from the drop volume of an earlier run was moved to %2.")
+                .arg(name, to));
+    }
+}
+
 } // namespace
 
 QString DVCDraveloController::driveMapMountPoint() const {
@@ -40,7 +82,7 @@ QString DVCDraveloController::driveMapMountPoint() const {
 }
 
 QString DVCDraveloController::driveMapImagePath() const {
-    return staging_.entryPath(QStringLiteral("drivemap.sparseimage"));
+    return staging_.entryPath(StagingDirectory::driveImageName);
 }
 
 void DVCDraveloController::connectDrivemap() {
@@ -51,18 +93,44 @@ void DVCDraveloController::connectDrivemap() {
     if (!QFile::exists(image)) {
         return;
     }
-    if (tool.attachImage(image, driveMapMountPoint())) {
+    driveMapAttached_ = attachDrivemap();
+    if (driveMapAttached_) {
         createEmptyFile(driveMapMountPoint() + QLatin1Char('/') + markerFileName);
     }
 }
 
+bool DVCDraveloController::attachDrivemap() {
+    const DiskImageTool::AttachResult result =
+        context_.diskImages.attachImage(driveMapImagePath(), driveMapMountPoint());
+    if (result == DiskImageTool::AttachResult::MountPointInUse && !mountPointReported_) {
+        mountPointReported_ = true;
+        notifyUser(QStringLiteral("The drop folder %1 holds other files or is a link, so the "
+                                  "drop volume was not mounted. Move it away to use the volume.")
+                       .arg(driveMapMountPoint()));
+    }
+    return result == DiskImageTool::AttachResult::Attached;
+}
+
 void DVCDraveloController::disconnectDrivemap() {
+    driveMapAttached_ = false;
     const QString image = driveMapImagePath();
-    if (!QFile::exists(image)) {
+    if (!staging_.isDirectory() || !QFile::exists(image)) {
         return;
     }
     context_.diskImages.forceDetach(driveMapMountPoint());
     QFile::remove(image);
+}
+
+void DVCDraveloController::salvageDrivemap() {
+    if (!staging_.isDirectory() || !isRegularFile(driveMapImagePath())) {
+        return;
+    }
+    // The image outlived the run that mounted it: that run was killed, and
+    // jobs dropped on its volume may still be there. They go to the home
+    // drop folder before the image is deleted.
+    if (attachDrivemap()) {
+        movePairs(driveMapMountPoint(), context_.homePath);
+    }
 }
 
 void DVCDraveloController::startWatcher() {
@@ -89,10 +157,14 @@ void DVCDraveloController::watchPass() {
     if (!enabled) {
         return;
     }
+    notedBefore_ = std::move(noted_);
+    noted_.clear();
     // Nothing but the user's drop writes to the volume, so it is scanned
     // without the lock. The server's download writes into the home
     // directory under the lock, so a pair there is never seen half written.
-    scanDropFolder(driveMapMountPoint());
+    if (driveMapAttached_) {
+        scanDropFolder(driveMapMountPoint());
+    }
     std::lock_guard lock(jobLock_);
     scanDropFolder(context_.homePath);
 }
@@ -101,21 +173,74 @@ void DVCDraveloController::scanDropFolder(const QString& folder) {
     const QStringList names = QDir(folder).entryList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QString& name : names) {
+        if (intakeStopping_) {
+            return;
+        }
         handleDropFolderEntry(folder, name);
     }
+}
+
+void DVCDraveloController::noteOnce(const QString& line) {
+    noted_.insert(line);
+    if (!notedBefore_.contains(line)) {
+        log(line);
+    }
+}
+
+// Only regular files make a job: a link would print whatever it points to,
+// and opening a FIFO would block the watcher for good. A job whose name is
+// taken in staging (a job of that name is still open there) waits.
+bool DVCDraveloController::isReadyJob(const QString& configuration, const QString& printData) {
+    const FileManager::EntryKind configurationKind = FileManager::entryKind(configuration);
+    if (configurationKind == FileManager::EntryKind::Missing) {
+        return false;
+    }
+    if (configurationKind != FileManager::EntryKind::RegularFile) {
+        noteOnce(
+            QStringLiteral("Not a job, since it is not a regular file: %1").arg(configuration));
+        return false;
+    }
+    const FileManager::EntryKind printDataKind = FileManager::entryKind(printData);
+    if (printDataKind != FileManager::EntryKind::Missing &&
+        printDataKind != FileManager::EntryKind::RegularFile) {
+        noteOnce(QStringLiteral("Not a job, since its print data is not a regular file: %1")
+                     .arg(configuration));
+        return false;
+    }
+    const QString name = QFileInfo(configuration).fileName();
+    if (stagingNameInUse(name)) {
+        noteOnce(QStringLiteral("Job %1 waits until the job of that name in %2 is done.")
+                     .arg(name, staging_.path()));
+        return false;
+    }
+    return true;
+}
+
+bool DVCDraveloController::stagingNameInUse(const QString& configurationName) const {
+    const QString configuration = staging_.entryPath(configurationName);
+    for (const QString& path :
+         {configuration, JobFilePair::printDataPath(configuration),
+          JobFilePair::replacingExtension(configuration, JobFilePair::viewerCopyExtension)}) {
+        if (FileManager::entryKind(path) != FileManager::EntryKind::Missing) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void DVCDraveloController::handleDropFolderEntry(const QString& folder, const QString& name) {
     if (!JobFilePair::isConfigurationFileName(name)) {
         return;
     }
-    log(QStringLiteral("Found Dravelo Job File: %1").arg(name));
     const QString sourceConfiguration = folder + QLatin1Char('/') + name;
     const QString targetConfiguration = staging_.entryPath(name);
     const QString sourcePrintData = JobFilePair::printDataPath(sourceConfiguration);
     const QString targetPrintData = JobFilePair::printDataPath(targetConfiguration);
-
-    if (!QFile::exists(sourcePrintData)) {
+    if (!isReadyJob(sourceConfiguration, sourcePrintData)) {
+        return;
+    }
+    log(QStringLiteral("Found Dravelo Job File: %1").arg(name));
+    if (FileManager::entryKind(sourcePrintData) == FileManager::EntryKind::Missing) {
         log(QStringLiteral("PCF file found without PPF file present."));
         FileManager::removeItem(sourceConfiguration);
         return;
@@ -124,9 +249,6 @@ void DVCDraveloController::handleDropFolderEntry(const QString& folder, const QS
     log(QStringLiteral("MoveFile (PCF) Target: %1").arg(targetConfiguration));
     if (!FileManager::moveItem(sourceConfiguration, targetConfiguration)) {
         log(QStringLiteral("Move Failed."));
-        // A stale file of that name blocks the job; it is cleared so the
-        // job, still in its drop folder, goes through on the next pass.
-        FileManager::removeItem(targetConfiguration);
         return;
     }
     log(QStringLiteral("Move Successful."));
@@ -134,6 +256,18 @@ void DVCDraveloController::handleDropFolderEntry(const QString& folder, const QS
     log(QStringLiteral("MoveFile (PPF) Target: %1").arg(targetPrintData));
     if (!FileManager::moveItem(sourcePrintData, targetPrintData)) {
         log(QStringLiteral("Move Failed."));
+        // A pair moves whole or not at all: back in its drop folder, it is
+        // taken again once the cause is gone.
+        moveBack(targetConfiguration, sourceConfiguration);
+        return;
+    }
+    // Checked again where nobody else can write: an entry swapped for a link
+    // after the first look is sent back, not printed.
+    if (!isRegularFile(targetConfiguration) || !isRegularFile(targetPrintData)) {
+        log(QStringLiteral("Not a job, since it is not a regular file: %1")
+                .arg(sourceConfiguration));
+        moveBack(targetPrintData, sourcePrintData);
+        moveBack(targetConfiguration, sourceConfiguration);
         return;
     }
     log(QStringLiteral("Move Successful."));

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -91,6 +92,10 @@ QList<pid_t> fuse2fsServing(const QString& imagePath) {
     return servers;
 }
 
+bool attached(DiskImageTool::AttachResult result) {
+    return result == DiskImageTool::AttachResult::Attached;
+}
+
 int statError(const QString& path) {
     struct stat info {};
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? 0 : errno;
@@ -109,7 +114,7 @@ bool writeFile(const QString& path, const QByteArray& contents) {
 // Stands in for a client: attaches the image, then waits to be killed.
 int attachAndWait(const QString& imagePath, const QString& mountPoint) {
     FuseDiskImageTool tool;
-    if (!tool.attachImage(imagePath, mountPoint)) {
+    if (!attached(tool.attachImage(imagePath, mountPoint))) {
         return 1;
     }
     for (;;) {
@@ -176,7 +181,7 @@ protected:
     // Creates the image and attaches it; skips when the mount is refused.
     void attachNewImage() {
         ASSERT_TRUE(tool->createImage(image, imageSize, volumeName));
-        ASSERT_TRUE(tool->attachImage(image, mountPoint));
+        ASSERT_TRUE(attached(tool->attachImage(image, mountPoint)));
         if (tool->mode() != DiskImageTool::Mode::FuseVolume) {
             GTEST_SKIP() << "FUSE mounts are refused here: "
                          << logLines().join(QLatin1Char(' ')).toStdString();
@@ -228,9 +233,9 @@ TEST_F(FuseVolumeTest, AttachMountsTheVolumeAndDetachUnmountsItLeavingNoProcess)
     ASSERT_TRUE(tool->createImage(image, imageSize, volumeName));
     // Attach from a thread that ends before the volume is used: the mount
     // must outlive the thread that asked for it.
-    bool attached = false;
-    std::thread([&] { attached = tool->attachImage(image, mountPoint); }).join();
-    ASSERT_TRUE(attached);
+    bool didAttach = false;
+    std::thread([&] { didAttach = attached(tool->attachImage(image, mountPoint)); }).join();
+    ASSERT_TRUE(didAttach);
     if (tool->mode() != DiskImageTool::Mode::FuseVolume) {
         GTEST_SKIP() << "FUSE mounts are refused here";
     }
@@ -247,7 +252,7 @@ TEST_F(FuseVolumeTest, AttachMountsTheVolumeAndDetachUnmountsItLeavingNoProcess)
     EXPECT_FALSE(QFileInfo::exists(job));
 
     // The file went to the image: attaching it again brings it back.
-    ASSERT_TRUE(tool->attachImage(image, mountPoint));
+    ASSERT_TRUE(attached(tool->attachImage(image, mountPoint)));
     EXPECT_TRUE(MountTable::hasFuseMountAt(mountPoint));
     EXPECT_EQ(readFile(job), QByteArray("on the volume"));
     tool->forceDetach(mountPoint);
@@ -311,7 +316,7 @@ TEST_F(FuseVolumeTest, CleansTheDeadMountOfACrashedServer) {
     EXPECT_FALSE(MountTable::hasFuseMountAt(mountPoint));
     EXPECT_EQ(statError(mountPoint), 0);
 
-    ASSERT_TRUE(nextRun.attachImage(image, mountPoint));
+    ASSERT_TRUE(attached(nextRun.attachImage(image, mountPoint)));
     EXPECT_TRUE(MountTable::hasFuseMountAt(mountPoint));
     nextRun.forceDetach(mountPoint);
     expectDetachedWithoutChildren();
@@ -338,7 +343,7 @@ TEST_F(FuseVolumeTest, CleansTheLiveMountOfAnEarlierRunButNothingBelowIt) {
 
 TEST_F(FuseVolumeTest, AttachOfAnUnusableImageFailsWithoutLeavingAProcess) {
     ASSERT_TRUE(writeFile(image, QByteArray(64 * 1024, '\0')));
-    EXPECT_FALSE(tool->attachImage(image, mountPoint));
+    EXPECT_FALSE(attached(tool->attachImage(image, mountPoint)));
     EXPECT_EQ(tool->mode(), DiskImageTool::Mode::FuseVolume);
     EXPECT_EQ(logLinesContaining(QStringLiteral("could not use the disk image")), 1);
     expectDetachedWithoutChildren();
@@ -368,7 +373,7 @@ TEST_F(DiskImageToolTest, WithoutFuseTheMountPointIsAPlainDirectoryThatDetachEmp
     EXPECT_EQ(QFileInfo(image).size(), imageSize);
     EXPECT_FALSE(tool.createImage(image, imageSize, volumeName));
 
-    ASSERT_TRUE(tool.attachImage(image, mountPoint));
+    ASSERT_TRUE(attached(tool.attachImage(image, mountPoint)));
     EXPECT_TRUE(QFileInfo(mountPoint).isDir());
     EXPECT_FALSE(MountTable::hasFuseMountAt(mountPoint));
     EXPECT_FALSE(
@@ -391,8 +396,42 @@ TEST_F(DiskImageToolTest, WithoutFuseTheMountPointIsAPlainDirectoryThatDetachEmp
     EXPECT_EQ(readFile(outside), QByteArray("not ours"));
     EXPECT_TRUE(QFileInfo::exists(image));
 
-    ASSERT_TRUE(tool.attachImage(image, mountPoint));
+    ASSERT_TRUE(attached(tool.attachImage(image, mountPoint)));
     EXPECT_EQ(logLinesContaining(QStringLiteral("is a plain directory")), 1);
+}
+
+// The tool mounts over, and empties, only a folder it made or found empty.
+TEST_F(DiskImageToolTest, AnOccupiedMountPointIsLeftAloneInEitherMode) {
+    FuseDiskImageTool plain(home.filePath(QStringLiteral("no-such-fuse-device")));
+    FuseDiskImageTool fuse;
+    const QString holder = home.filePath(QStringLiteral("holder"));
+    for (FuseDiskImageTool* tool : {&plain, &fuse}) {
+        for (const bool asLink : {false, true}) {
+            ASSERT_TRUE(QDir().mkpath(holder));
+            ASSERT_TRUE(writeFile(holder + QStringLiteral("/own.txt"), "the user's"));
+            if (asLink) {
+                ASSERT_TRUE(QFile::link(holder, mountPoint));
+            } else {
+                ASSERT_TRUE(QDir().rename(holder, mountPoint));
+            }
+            if (!QFileInfo::exists(image)) {
+                ASSERT_TRUE(tool->createImage(image, imageSize, volumeName));
+            }
+            EXPECT_EQ(tool->attachImage(image, mountPoint),
+                      DiskImageTool::AttachResult::MountPointInUse);
+            tool->forceDetach(mountPoint);
+            EXPECT_FALSE(MountTable::hasFuseMountAt(mountPoint));
+            EXPECT_EQ(readFile(mountPoint + QStringLiteral("/own.txt")), QByteArray("the user's"));
+            EXPECT_EQ(QFileInfo(mountPoint).isSymLink(), asLink);
+            if (asLink) {
+                QFile::remove(mountPoint);
+            } else {
+                ASSERT_TRUE(QDir().rename(mountPoint, holder));
+            }
+            QDir(holder).removeRecursively();
+        }
+    }
+    EXPECT_EQ(logLinesContaining(QStringLiteral("left alone")), 4);
 }
 
 } // namespace

@@ -80,6 +80,54 @@ class DropFolders(unittest.TestCase):
                                            capture_output=True, text=True).stdout.split()
             self.assertEqual(fuse_children, [])
 
+    def test_links_fifos_and_folders_named_like_jobs_are_skipped_and_later_jobs_print(self):
+        with Cupsd() as cups:
+            client = Client(env=cups.environment(), settings=DIRECT)
+            self.addCleanup(client.__exit__)
+            home = client.home
+            (home / "secret").write_text("the user's private file")
+            write_job(home, "leak")
+            (home / "leak.ppf").unlink()
+            (home / "leak.ppf").symlink_to(home / "secret")
+            os.mkfifo(home / "stuck.pcf")
+            write_job(home, "fifo-data")
+            (home / "fifo-data.ppf").unlink()
+            os.mkfifo(home / "fifo-data.ppf")
+            (home / "folder.pcf").mkdir()
+            (home / "folder.pcf" / "kept.txt").write_text("the user's file")
+            client.start()
+            self.wait_for_volume(client)
+
+            write_job(home, "later")
+            cups.wait_for_completed_jobs(1)
+            time.sleep(4.5)
+            self.assertEqual(cups.completed_jobs(), 1)
+            self.assertNotIn(b"private", cups.printed())
+            for name in ("leak.pcf", "stuck.pcf", "fifo-data.pcf", "folder.pcf"):
+                noted = [line for line in client.log() if line.startswith("Not a job") and name in line]
+                self.assertEqual(len(noted), 1, f"{name}: {noted}")
+            self.assertTrue((home / "leak.ppf").is_symlink())
+            self.assertEqual((home / "folder.pcf" / "kept.txt").read_text(), "the user's file")
+            self.assertEqual((home / "secret").read_text(), "the user's private file")
+            self.assertEqual(client.stop(), 0)
+
+    def test_jobs_on_the_volume_of_a_killed_client_are_printed_after_the_next_start(self):
+        with Cupsd() as cups:
+            client = self.start_client(cups)
+            volume = self.wait_for_volume(client)
+            # Stopped first, so the jobs stay on the volume when it dies.
+            client.process.send_signal(signal.SIGSTOP)
+            for index in range(3):
+                write_job(volume, f"burst-{index}")
+            client.process.send_signal(signal.SIGKILL)
+            client.process.wait()
+            wait_until(lambda: mount_of(volume) is None, 10, what="the dead client's volume to go")
+
+            client.start()
+            cups.wait_for_completed_jobs(3, timeout=30)
+            self.assertFalse(any(client.home.glob("burst-*")))
+            self.assertEqual(client.stop(), 0)
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -1,9 +1,11 @@
 import os
 import signal
 import stat
+import subprocess
+import time
 import unittest
 
-from harness import Client, wait_until
+from harness import DRAVELO_BIN, Client, Cupsd, wait_until, write_job
 
 
 class Lifecycle(unittest.TestCase):
@@ -51,6 +53,38 @@ class Lifecycle(unittest.TestCase):
             client.wait_for_log("~/.dravelo creation failed.")
             client.stop()
             self.assertEqual(client.staging.read_text(), "mine")
+
+    def test_quit_with_a_print_command_that_never_ends_is_done_within_seconds(self):
+        with Cupsd() as cups:
+            # A frozen scheduler: lp waits for its answer for ever.
+            os.kill(cups.process.pid, signal.SIGSTOP)
+            self.addCleanup(os.kill, cups.process.pid, signal.SIGCONT)
+            client = Client(env=cups.environment(),
+                            settings={"actionPrintJob": "Print directly to printer",
+                                      "enableDriveMap": "yes"})
+            self.addCleanup(client.__exit__)
+            client.start()
+            client.wait_for_log("~/.dravelo Created.")
+            write_job(client.home, "hung")
+            client.wait_for_log("Found Dravelo Job File: hung.pcf", timeout=15)
+            time.sleep(0.5)
+            started = time.monotonic()
+            self.assertEqual(client.stop(), 0)
+            self.assertLess(time.monotonic() - started, 5)
+            self.assertEqual(list(client.staging.iterdir()), [])
+
+    def test_a_display_without_an_x_server_ends_with_one_line_and_status_1(self):
+        client = Client()
+        self.addCleanup(client.__exit__)
+        env = dict(client.env, DISPLAY=":97")
+        env.pop("QT_QPA_PLATFORM", None)
+        env.pop("WAYLAND_DISPLAY", None)
+        result = subprocess.run([DRAVELO_BIN], env=env, capture_output=True, text=True,
+                                timeout=30)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        lines = result.stderr.splitlines()
+        self.assertEqual(len(lines), 1, result.stderr)
+        self.assertIn('":97"', lines[0])
 
 
 if __name__ == "__main__":

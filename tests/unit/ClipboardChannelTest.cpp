@@ -101,15 +101,17 @@ TEST_F(ClipboardChannel, AFieldThatIsNotBase64WritesNothingButTheJobIsStillDispa
 }
 
 TEST_F(ClipboardChannel, MalformedMessagesAreRefusedWithoutWritingAndTakenOnlyOnce) {
-    const QStringList malformed{QStringLiteral("a.ppf"),
-                                QStringLiteral("a.ppf|QUJDx"),
-                                QStringLiteral("a.ppf||SGk="),
-                                QStringLiteral("|QUJDx|SGk="),
-                                QStringLiteral("../a.ppf|QUJDx|SGk="),
-                                QStringLiteral("sub/a.ppf|QUJDx|SGk="),
-                                QStringLiteral(".|QUJDx|SGk="),
-                                QStringLiteral("..|QUJDx|SGk="),
-                                QStringLiteral("a.pcf|QUJDx|SGk=")};
+    const QStringList malformed{
+        QStringLiteral("a.ppf"), QStringLiteral("a.ppf|QUJDx"), QStringLiteral("a.ppf||SGk="),
+        QStringLiteral("|QUJDx|SGk="), QStringLiteral("../a.ppf|QUJDx|SGk="),
+        QStringLiteral("sub/a.ppf|QUJDx|SGk="), QStringLiteral(".|QUJDx|SGk="),
+        QStringLiteral("..|QUJDx|SGk="), QStringLiteral("a.pcf|QUJDx|SGk="),
+        // The drive image is no job's file.
+        QStringLiteral("drivemap.sparseimage|QUJDx|SGk="),
+        // Longer than a file name may be, with or
+        // without the configuration's extension.
+        QString(256, QLatin1Char('n')) + QStringLiteral("|QUJDx|SGk="),
+        QString(252, QLatin1Char('n')) + QStringLiteral("|QUJDx|SGk=")};
     for (const QString& body : malformed) {
         LogRecorder log;
         put(signature + body);
@@ -122,6 +124,7 @@ TEST_F(ClipboardChannel, MalformedMessagesAreRefusedWithoutWritingAndTakenOnlyOn
             lines.indexOf(QStringLiteral("Identified attempted send from server."));
         ASSERT_GE(unpacking, 0);
         EXPECT_EQ(lines.size() - unpacking, 2) << lines.join('\n').toStdString();
+        EXPECT_LT(lines.last().size(), 200) << "a refused name is shortened in the log";
 
         LogRecorder again;
         poll();
@@ -182,6 +185,24 @@ TEST_F(ClipboardChannel, AnUnreadableTextIsTriedFourTimesAndReadAgainNextPoll) {
     EXPECT_TRUE(log.contains(QStringLiteral("Unable to read the pasteboard")));
     EXPECT_TRUE(dispatched.isEmpty());
 
+    poll();
+    EXPECT_EQ(dispatched.size(), 1);
+}
+
+TEST_F(ClipboardChannel, AChangeThatNeverReadsIsGivenUpAfterAFewPolls) {
+    put(signature + QStringLiteral("u.ppf|QUJDx|SGk="));
+    h.pasteboard.makeTextUnreadable(utf8Type);
+    h.pasteboard.makeDataUnreadable(utf8Type);
+    LogRecorder log;
+    for (int i = 0; i < 5; ++i) {
+        poll();
+    }
+    EXPECT_EQ(h.pasteboard.calls().stringForType, 4 * 3);
+    EXPECT_EQ(log.count(QStringLiteral("Unable to read the pasteboard")), 3);
+    EXPECT_TRUE(dispatched.isEmpty());
+
+    h.pasteboard.makeTextUnreadable(utf8Type, 0);
+    put(signature + QStringLiteral("v.ppf|QUJDx|SGk="));
     poll();
     EXPECT_EQ(dispatched.size(), 1);
 }

@@ -3,9 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using dravelo::FakeDiskImageTool;
 using dravelo::test::ControllerHarness;
@@ -135,32 +141,111 @@ TEST_F(DropFolderWatcher, OnlyLowerCasePcfAtTheTopLevelIsAJob) {
     EXPECT_TRUE(inHome(QStringLiteral("sub/nested.pcf")));
 }
 
-TEST_F(DropFolderWatcher, AStaleConfigurationInStagingDelaysTheJobByOnePass) {
+TEST_F(DropFolderWatcher, AJobWhoseNameIsTakenInStagingWaitsWithoutTouchingEither) {
     mountVolume();
-    writeFile(h.stagingFile(QStringLiteral("job.pcf")));
-    h.writeJob(h.home(), QStringLiteral("job"));
-    LogRecorder log;
-    h.controller().watchPass();
-    EXPECT_TRUE(log.contains(QStringLiteral("Move Failed.")));
-    EXPECT_FALSE(staged(QStringLiteral("job.pcf")));
-    EXPECT_TRUE(inHome(QStringLiteral("job.pcf")));
-    EXPECT_TRUE(printed.isEmpty());
+    // A job of that name still open (its window, or its viewer copy).
+    for (const QString& taken :
+         {QStringLiteral("job.pcf"), QStringLiteral("job.ppf"), QStringLiteral("job.pdf")}) {
+        writeFile(h.stagingFile(taken), "open job");
+        h.writeJob(h.home(), QStringLiteral("job"));
+        LogRecorder log;
+        h.controller().watchPass();
+        h.controller().watchPass();
+        EXPECT_TRUE(printed.isEmpty()) << taken.toStdString();
+        EXPECT_TRUE(inHome(QStringLiteral("job.pcf")) && inHome(QStringLiteral("job.ppf")));
+        QFile open(h.stagingFile(taken));
+        ASSERT_TRUE(open.open(QIODevice::ReadOnly));
+        EXPECT_EQ(open.readAll(), QByteArray("open job"));
+        EXPECT_EQ(log.lines().size(), 1) << log.lines().join('\n').toStdString();
 
-    h.controller().watchPass();
-    EXPECT_EQ(printed, QStringList{QStringLiteral("job.ppf")});
+        open.remove();
+        h.controller().watchPass();
+        EXPECT_EQ(printed, QStringList{QStringLiteral("job.ppf")}) << taken.toStdString();
+        printed.clear();
+    }
 }
 
-TEST_F(DropFolderWatcher, AStalePrintDataFileInStagingStopsTheJobWithoutOverwritingIt) {
+TEST_F(DropFolderWatcher, EntriesThatAreNotRegularFilesAreNeverTakenAndNotedOnce) {
     mountVolume();
-    writeFile(h.stagingFile(QStringLiteral("job.ppf")), "older");
-    h.writeJob(h.home(), QStringLiteral("job"));
+    const QString home = h.home() + '/';
+    writeFile(home + QStringLiteral("secret"), "private");
+    h.writeJob(h.home(), QStringLiteral("linked-data"));
+    QFile::remove(home + QStringLiteral("linked-data.ppf"));
+    QFile::link(home + QStringLiteral("secret"), home + QStringLiteral("linked-data.ppf"));
+    h.writeJob(h.home(), QStringLiteral("linked-config"));
+    QFile::remove(home + QStringLiteral("linked-config.pcf"));
+    QFile::link(home + QStringLiteral("secret"), home + QStringLiteral("linked-config.pcf"));
+    h.writeJob(h.home(), QStringLiteral("fifo-data"));
+    QFile::remove(home + QStringLiteral("fifo-data.ppf"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(home + QStringLiteral("fifo-data.ppf")), 0600), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(home + QStringLiteral("fifo-config.pcf")), 0600), 0);
+    // A folder named like a configuration, without print data: not deleted.
+    QDir().mkpath(home + QStringLiteral("folder.pcf"));
+    writeFile(home + QStringLiteral("folder.pcf/kept"), "user's");
+    h.writeJob(h.home(), QStringLiteral("good"));
+
+    LogRecorder log;
     h.controller().watchPass();
+    h.controller().watchPass();
+    EXPECT_EQ(printed, QStringList{QStringLiteral("good.ppf")});
+    for (const QString& name :
+         {QStringLiteral("linked-data"), QStringLiteral("linked-config"),
+          QStringLiteral("fifo-data"), QStringLiteral("fifo-config"), QStringLiteral("folder")}) {
+        EXPECT_EQ(log.lines().filter(name + QStringLiteral(".pcf")).size(), 1)
+            << name.toStdString() << '\n'
+            << log.lines().join('\n').toStdString();
+        EXPECT_TRUE(inHome(name + QStringLiteral(".pcf")) ||
+                    QFileInfo(home + name + QStringLiteral(".pcf")).isSymLink());
+        EXPECT_FALSE(staged(name + QStringLiteral(".pcf")));
+    }
+    EXPECT_TRUE(inHome(QStringLiteral("folder.pcf/kept")));
+    EXPECT_TRUE(inHome(QStringLiteral("secret")));
+}
+
+// A file system that takes no more data: files above the size limit cannot
+// be written, as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+TEST_F(DropFolderWatcher, AHalfMovedPairIsPutBackAndTakenWhenTheCauseIsGone) {
+    // The volume on another file system, so its jobs are copied into staging.
+    QTemporaryDir elsewhere(QStringLiteral("/dev/shm/dravelo-volume-XXXXXX"));
+    ASSERT_TRUE(elsewhere.isValid());
+    ASSERT_TRUE(QFile::link(elsewhere.path(), volume()));
+    mountVolume();
+    h.writeJob(volume(), QStringLiteral("big"));
+    QFile printData(volume() + QStringLiteral("/big.ppf"));
+    ASSERT_TRUE(printData.open(QIODevice::Append));
+    printData.write(QByteArray(256 * 1024, '%'));
+    printData.close();
+    {
+        FileSizeLimit full(64 * 1024);
+        h.controller().watchPass();
+    }
     EXPECT_TRUE(printed.isEmpty());
-    EXPECT_TRUE(staged(QStringLiteral("job.pcf")));
-    EXPECT_TRUE(inHome(QStringLiteral("job.ppf")));
-    QFile stale(h.stagingFile(QStringLiteral("job.ppf")));
-    ASSERT_TRUE(stale.open(QIODevice::ReadOnly));
-    EXPECT_EQ(stale.readAll(), QByteArray("older"));
+    EXPECT_TRUE(QFile::exists(volume() + QStringLiteral("/big.pcf")));
+    EXPECT_TRUE(QFile::exists(volume() + QStringLiteral("/big.ppf")));
+    EXPECT_FALSE(staged(QStringLiteral("big.pcf")) || staged(QStringLiteral("big.ppf")));
+
+    h.controller().watchPass();
+    EXPECT_EQ(printed, QStringList{QStringLiteral("big.ppf")});
+    QFile::remove(volume());
 }
 
 TEST_F(DropFolderWatcher, TurningTheSettingOffUnmountsAndStopsAllScanning) {
@@ -184,7 +269,7 @@ TEST_F(DropFolderWatcher, TurningTheSettingOffUnmountsAndStopsAllScanning) {
 }
 
 TEST_F(DropFolderWatcher, NoMarkerIsWrittenWhenTheVolumeDidNotMount) {
-    h.diskImages.setAttachSucceeds(false);
+    h.diskImages.setAttachResult(FakeDiskImageTool::AttachResult::Failed);
     h.controller().watchPass();
     EXPECT_FALSE(QFile::exists(volume() + QStringLiteral("/DVClient.config")));
 }
@@ -197,16 +282,41 @@ TEST_F(DropFolderWatcher, NoImageMeansNoMountAndNoUnmount) {
     EXPECT_EQ(h.diskImages.operations(), QStringList{QStringLiteral("createImage")});
 }
 
-TEST(DriveMapAtStart, AVolumeAndImageLeftByACrashAreRemovedBeforeIntakeStarts) {
+TEST_F(DropFolderWatcher, AMountPointInUseIsReportedOnceAndNeverScanned) {
+    h.diskImages.setAttachResult(FakeDiskImageTool::AttachResult::MountPointInUse);
+    QDir().mkpath(volume());
+    h.writeJob(volume(), QStringLiteral("users-own"));
+    h.controller().watchPass();
+    h.controller().watchPass();
+    h.setSetting(QStringLiteral("enableDriveMap"), QStringLiteral("no"));
+    h.controller().watchPass();
+    h.setSetting(QStringLiteral("enableDriveMap"), QStringLiteral("yes"));
+    h.controller().watchPass();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(h.notifications.size(), 1) << h.notifications.join('\n').toStdString();
+    EXPECT_TRUE(printed.isEmpty());
+    EXPECT_TRUE(QFile::exists(volume() + QStringLiteral("/users-own.pcf")));
+}
+
+TEST(DriveMapAtStart, JobsOnAVolumeLeftByACrashGoHomeBeforeItsImageIsRemoved) {
     ControllerHarness h;
     QDir().mkpath(h.stagingPath());
     QFile image(h.stagingFile(QStringLiteral("drivemap.sparseimage")));
     ASSERT_TRUE(image.open(QIODevice::WriteOnly));
     image.close();
+    const QString volume = h.controller().driveMapMountPoint();
+    QDir().mkpath(volume);
+    h.writeJob(volume, QStringLiteral("left"));
+    QFile lonely(volume + QStringLiteral("/lonely.ppf"));
+    ASSERT_TRUE(lonely.open(QIODevice::WriteOnly));
+    lonely.close();
     h.controller().init();
     EXPECT_EQ(h.diskImages.operations(),
-              (QStringList{QStringLiteral("cleanStaleMount"), QStringLiteral("forceDetach")}));
+              (QStringList{QStringLiteral("cleanStaleMount"), QStringLiteral("attachImage"),
+                           QStringLiteral("forceDetach")}));
     EXPECT_FALSE(image.exists());
+    EXPECT_TRUE(QFile::exists(h.home() + QStringLiteral("/left.pcf")));
+    EXPECT_TRUE(QFile::exists(h.home() + QStringLiteral("/left.ppf")));
 
     h.diskImages.clearCalls();
     QFile again(h.stagingFile(QStringLiteral("drivemap.sparseimage")));

@@ -67,15 +67,42 @@ TEST(FileManager, AMoveToAnotherFileSystemCopiesThenDeletes) {
     EXPECT_EQ(read(here.filePath("job.ppf")), "second");
 }
 
-TEST(FileManager, RemovingALinkLeavesWhatItPointsTo) {
+TEST(FileManager, RemovingAndEmptyingNeverReachThroughALink) {
     QTemporaryDir dir;
-    QDir().mkpath(dir.filePath("kept"));
+    QDir().mkpath(dir.filePath("kept/inner"));
     write(dir.filePath("kept/file"), "x");
+    write(dir.filePath("kept/inner/file"), "x");
     QFile::link(dir.filePath("kept"), dir.filePath("link"));
+    EXPECT_FALSE(FileManager::emptyDirectory(dir.filePath("link")));
+    EXPECT_TRUE(QFile::exists(dir.filePath("kept/file")));
+
+    QDir().mkpath(dir.filePath("made/deep/deeper"));
+    write(dir.filePath("made/deep/deeper/file"), "x");
+    QFile::link(dir.filePath("kept"), dir.filePath("made/deep/link"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("made/fifo")).constData(), 0600), 0);
+    EXPECT_TRUE(FileManager::emptyDirectory(dir.filePath("made")));
+    EXPECT_TRUE(QDir(dir.filePath("made")).isEmpty());
+    EXPECT_TRUE(QFile::exists(dir.filePath("kept/inner/file")));
+
     EXPECT_TRUE(FileManager::removeItem(dir.filePath("link")));
     EXPECT_TRUE(QFile::exists(dir.filePath("kept/file")));
     EXPECT_TRUE(FileManager::removeItem(dir.filePath("kept")));
     EXPECT_FALSE(QFile::exists(dir.filePath("kept")));
+}
+
+TEST(FileManager, ACrossFileSystemMoveRefusesWhatIsNoRegularFile) {
+    QTemporaryDir here;
+    QTemporaryDir there(QStringLiteral("/dev/shm/dravelo-test-XXXXXX"));
+    if (!there.isValid() || deviceOf(here.path()) == deviceOf(there.path())) {
+        GTEST_SKIP() << "no second file system to move to";
+    }
+    // A FIFO would block the open for good without a writer.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(here.filePath("job.ppf")).constData(), 0600), 0);
+    EXPECT_FALSE(FileManager::moveItem(here.filePath("job.ppf"), there.filePath("job.ppf")));
+    write(here.filePath("secret"), "private");
+    QFile::link(here.filePath("secret"), here.filePath("link.ppf"));
+    EXPECT_FALSE(FileManager::moveItem(here.filePath("link.ppf"), there.filePath("link.ppf")));
+    EXPECT_TRUE(QDir(there.path()).isEmpty());
 }
 
 } // namespace

@@ -2,12 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include "support/LogRecorder.h"
+
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <thread>
+
 using dravelo::Task;
 using dravelo::TaskResult;
+using dravelo::test::LogRecorder;
 using namespace std::chrono_literals;
 
 TEST(Task, ReportsHowTheChildEnded) {
@@ -39,4 +45,48 @@ TEST(Task, AChildThatNeverReturnsIsEndedAfterTheBound) {
     EXPECT_LT(clock.elapsed(), 2000);
     sleep(3);
     EXPECT_FALSE(QFile::exists(marker));
+}
+
+TEST(Task, CuttingShortEndsARunningChildAfterTheGrace) {
+    Task task;
+    QElapsedTimer clock;
+    clock.start();
+    std::thread quit([&] {
+        std::this_thread::sleep_for(200ms);
+        task.cutShort(300ms);
+    });
+    const TaskResult result = task.run(QStringLiteral("/bin/sleep"), {QStringLiteral("30")}, 30s);
+    quit.join();
+    EXPECT_EQ(result.outcome, TaskResult::Outcome::CutShort);
+    EXPECT_LT(clock.elapsed(), 3000);
+    // Later runs get no more than the grace either.
+    EXPECT_EQ(task.run(QStringLiteral("/bin/sleep"), {QStringLiteral("30")}, 30s).outcome,
+              TaskResult::Outcome::CutShort);
+}
+
+TEST(Task, AChildsErrorOutputComesWithItsResult) {
+    Task task;
+    const TaskResult result =
+        task.run(QStringLiteral("/bin/sh"),
+                 {QStringLiteral("-c"), QStringLiteral("echo 'no printer' >&2; exit 1")}, 5s);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.errorText, QStringLiteral("no printer"));
+}
+
+TEST(Task, ALaunchedProgramThatFailsIsLoggedWithItsOwnWords) {
+    Task task;
+    LogRecorder log;
+    task.launch(QStringLiteral("/bin/sh"),
+                {QStringLiteral("-c"), QStringLiteral("echo 'no viewer for PDF' >&2; exit 3")});
+    task.launch(QStringLiteral("/nonexistent/xdg-open"), {QStringLiteral("guide.pdf")});
+    QElapsedTimer clock;
+    clock.start();
+    while (log.lines().size() < 2 && clock.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    const QStringList lines = log.lines();
+    EXPECT_EQ(lines.filter(QStringLiteral("failed with status 3: no viewer for PDF")).size(), 1)
+        << lines.join('\n').toStdString();
+    EXPECT_EQ(lines.filter(QStringLiteral("Cannot start /nonexistent/xdg-open")).size(), 1)
+        << lines.join('\n').toStdString();
 }

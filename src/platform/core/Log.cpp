@@ -25,7 +25,32 @@ void openSyslogOnce() {
 
 } // namespace
 
-void Log::write(const QString& line) {
+QString Log::escapeControlCharacters(const QString& text) {
+    QString escaped;
+    escaped.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t code = c.unicode();
+        if (code == u'\n') {
+            escaped += QStringLiteral("\\n");
+        } else if (code == u'\r') {
+            escaped += QStringLiteral("\\r");
+        } else if (code == u'\t') {
+            escaped += QStringLiteral("\\t");
+        } else if (code < 0x20 || (code >= 0x7f && code < 0xa0) || code == 0x2028 ||
+                   code == 0x2029) {
+            escaped +=
+                QStringLiteral("\\x{%1}").arg(static_cast<uint>(code), 2, 16, QLatin1Char('0'));
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+void Log::write(const QString& text) {
+    // Names from drop folders, the clipboard and servers end up in lines; a
+    // control character in one must not start a forged line of its own.
+    const QString line = escapeControlCharacters(text);
     std::lock_guard lock(logMutex());
     if (installedSink()) {
         installedSink()(line);

@@ -13,7 +13,14 @@ class Log {
 public:
     using Sink = std::function<void(const QString& line)>;
 
+    // Writes one line; control characters in it are written as escapes
+    // (see escapeControlCharacters), so a line never splits.
     static void write(const QString& line);
+
+    // The text with newline, carriage return and tab as \n, \r, \t and every
+    // other control character (C0, DEL, C1, line and paragraph separators)
+    // as \x{HH}; everything else unchanged.
+    static QString escapeControlCharacters(const QString& text);
 
     // Installs a sink that receives every line instead of stderr and syslog;
     // an empty function restores the default outputs.

@@ -15,11 +15,9 @@ bool DesktopWorkspace::openFile(const QString& path) {
         log(QStringLiteral("Cannot open %1: xdg-open is not installed.").arg(path));
         return false;
     }
-    if (!tasks_.launch(opener, {path})) {
-        log(QStringLiteral("Cannot open %1: xdg-open did not start.").arg(path));
-        return false;
-    }
-    return true;
+    // A failure of xdg-open itself (no application for the file, none that
+    // starts) is logged by the task runner with xdg-open's own words.
+    return tasks_.launch(opener, {path});
 }
 
 } // namespace dravelo

@@ -4,15 +4,22 @@
 #include "platform/text/TextDecoder.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QThread>
 
-#include <future>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 namespace dravelo {
 namespace {
+
+using namespace std::chrono_literals;
+
+// How often a waiting call looks whether the application is quitting.
+constexpr auto quitCheckInterval = 50ms;
 
 const QString plainMime = QStringLiteral("text/plain");
 const QString utf8Mime = QStringLiteral("text/plain;charset=utf-8");
@@ -61,12 +68,9 @@ const QMimeData* clipboardContents() {
     return QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
 }
 
-std::optional<Source> heldSource(const QMimeData* contents, const QString& type) {
-    if (contents == nullptr) {
-        return std::nullopt;
-    }
+std::optional<Source> heldSource(const QStringList& formats, const QString& type) {
     for (const Source& source : sourcesFor(type)) {
-        if (contents->hasFormat(source.mimeType)) {
+        if (formats.contains(source.mimeType)) {
             return source;
         }
     }
@@ -87,17 +91,14 @@ std::optional<QString> readText(const QMimeData& contents, const Source& source)
     return std::nullopt;
 }
 
-QStringList heldTypes(const QMimeData* contents) {
-    if (contents == nullptr) {
-        return {};
-    }
+QStringList heldTypes(const QStringList& formats) {
     QStringList held;
     for (const QString& type : textTypes) {
-        if (heldSource(contents, type)) {
+        if (heldSource(formats, type)) {
             held << type;
         }
     }
-    for (const QString& format : contents->formats()) {
+    for (const QString& format : formats) {
         const bool isText = format == plainMime || format == utf8Mime || format == utf16Mime;
         if (!isText && !isProtocolTarget(format)) {
             held << format;
@@ -108,9 +109,15 @@ QStringList heldTypes(const QMimeData* contents) {
 
 } // namespace
 
-SystemPasteboard::SystemPasteboard(std::chrono::milliseconds crossThreadLimit, QObject* parent)
+SystemPasteboard::SystemPasteboard(std::chrono::milliseconds pickUpLimit,
+                                   std::chrono::milliseconds readLimit, QObject* parent)
     : QObject(parent)
-    , crossThreadLimit_(crossThreadLimit) {
+    , pickUpLimit_(pickUpLimit)
+    , readLimit_(readLimit) {
+    // Once the application quits, the UI thread takes up no more calls; a
+    // thread that quit waits for must not wait on it.
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+            [this] { quitting_ = true; });
     // Emitted synchronously when this process replaces the contents, and from
     // the event loop when another program does.
     connect(QGuiApplication::clipboard(), &QClipboard::changed, this,
@@ -121,6 +128,10 @@ SystemPasteboard::SystemPasteboard(std::chrono::milliseconds crossThreadLimit, Q
             });
 }
 
+// The wait for the UI thread to take the call up is short: it only queues
+// behind other events. The call itself may take long while a big text
+// arrives from a slow owner, so its own wait is far longer; a stalled owner is
+// cut by Qt after its own time-out.
 template <typename Result>
 Result SystemPasteboard::onUiThread(const char* operation, Result fallback,
                                     std::function<Result()> work) {
@@ -130,31 +141,66 @@ Result SystemPasteboard::onUiThread(const char* operation, Result fallback,
     // Shared with the queued call, which may run after this wait gave up and
     // then skips the work, so that late calls do not pile up on the UI thread.
     struct Call {
-        std::promise<Result> answer;
-        std::atomic<bool> abandoned{false};
+        enum class State { Queued, Running, Done, Abandoned };
+        std::mutex mutex;
+        std::condition_variable changed;
+        State state = State::Queued;
+        std::optional<Result> result;
     };
     auto call = std::make_shared<Call>();
-    std::future<Result> answer = call->answer.get_future();
     QMetaObject::invokeMethod(
         this,
         [call, work = std::move(work)] {
-            if (!call->abandoned.load()) {
-                call->answer.set_value(work());
+            {
+                std::lock_guard lock(call->mutex);
+                if (call->state == Call::State::Abandoned) {
+                    return;
+                }
+                call->state = Call::State::Running;
             }
+            Result result = work();
+            {
+                std::lock_guard lock(call->mutex);
+                call->result = std::move(result);
+                call->state = Call::State::Done;
+            }
+            call->changed.notify_all();
         },
         Qt::QueuedConnection);
-    if (answer.wait_for(crossThreadLimit_) == std::future_status::ready) {
-        try {
-            return answer.get();
-        } catch (const std::future_error&) {
-            // The call was dropped unrun: the UI thread's event loop is gone.
+
+    std::unique_lock lock(call->mutex);
+    const auto pickUpBy = std::chrono::steady_clock::now() + pickUpLimit_;
+    while (call->state == Call::State::Queued) {
+        if (quitting_ || std::chrono::steady_clock::now() >= pickUpBy) {
+            call->state = Call::State::Abandoned;
+            log(QStringLiteral("Clipboard gave no answer within %1 ms (%2)")
+                    .arg(pickUpLimit_.count())
+                    .arg(QLatin1StringView(operation)));
+            return fallback;
         }
+        call->changed.wait_for(lock, quitCheckInterval);
     }
-    call->abandoned.store(true);
-    log(QStringLiteral("Clipboard gave no answer within %1 ms (%2)")
-            .arg(crossThreadLimit_.count())
-            .arg(QLatin1StringView(operation)));
-    return fallback;
+    if (!call->changed.wait_for(lock, readLimit_,
+                                [&] { return call->state == Call::State::Done; })) {
+        log(QStringLiteral("Clipboard read did not finish within %1 s (%2)")
+                .arg(std::chrono::duration_cast<std::chrono::seconds>(readLimit_).count())
+                .arg(QLatin1StringView(operation)));
+        return fallback;
+    }
+    return std::move(*call->result);
+}
+
+// One request for the owner's formats per change: an owner that does not
+// answer costs Qt a time-out for every request, and asking once per type
+// multiplied it.
+QStringList SystemPasteboard::heldFormats() {
+    const qint64 count = changeCount_.load();
+    if (!formatsChangeCount_ || *formatsChangeCount_ != count) {
+        const QMimeData* contents = clipboardContents();
+        formats_ = contents ? contents->formats() : QStringList();
+        formatsChangeCount_ = count;
+    }
+    return formats_;
 }
 
 qint64 SystemPasteboard::changeCount() const {
@@ -163,10 +209,10 @@ qint64 SystemPasteboard::changeCount() const {
 
 std::optional<QString> SystemPasteboard::availableTypeFromArray(const QStringList& types) {
     return onUiThread<std::optional<QString>>("availableTypeFromArray", std::nullopt,
-                                              [types]() -> std::optional<QString> {
-                                                  const QMimeData* contents = clipboardContents();
+                                              [this, types]() -> std::optional<QString> {
+                                                  const QStringList formats = heldFormats();
                                                   for (const QString& type : types) {
-                                                      if (heldSource(contents, type)) {
+                                                      if (heldSource(formats, type)) {
                                                           return type;
                                                       }
                                                   }
@@ -175,15 +221,15 @@ std::optional<QString> SystemPasteboard::availableTypeFromArray(const QStringLis
 }
 
 QStringList SystemPasteboard::types() {
-    return onUiThread<QStringList>("types", {}, [] { return heldTypes(clipboardContents()); });
+    return onUiThread<QStringList>("types", {}, [this] { return heldTypes(heldFormats()); });
 }
 
 std::optional<QString> SystemPasteboard::stringForType(const QString& type) {
     return onUiThread<std::optional<QString>>(
-        "stringForType", std::nullopt, [type]() -> std::optional<QString> {
+        "stringForType", std::nullopt, [this, type]() -> std::optional<QString> {
+            const std::optional<Source> source = heldSource(heldFormats(), type);
             const QMimeData* contents = clipboardContents();
-            const std::optional<Source> source = heldSource(contents, type);
-            if (!source) {
+            if (!source || contents == nullptr) {
                 return std::nullopt;
             }
             return readText(*contents, *source);
@@ -192,10 +238,10 @@ std::optional<QString> SystemPasteboard::stringForType(const QString& type) {
 
 std::optional<QByteArray> SystemPasteboard::dataForType(const QString& type) {
     return onUiThread<std::optional<QByteArray>>(
-        "dataForType", std::nullopt, [type]() -> std::optional<QByteArray> {
+        "dataForType", std::nullopt, [this, type]() -> std::optional<QByteArray> {
+            const std::optional<Source> source = heldSource(heldFormats(), type);
             const QMimeData* contents = clipboardContents();
-            const std::optional<Source> source = heldSource(contents, type);
-            if (!source) {
+            if (!source || contents == nullptr) {
                 return std::nullopt;
             }
             return contents->data(source->mimeType);

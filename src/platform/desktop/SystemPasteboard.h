@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <optional>
 
 namespace dravelo {
 
@@ -20,13 +21,17 @@ namespace dravelo {
 //   any other identifier: the MIME type of that name, as raw bytes only
 //
 // QClipboard belongs to the UI thread: create this object there. Calls from
-// other threads are handed to the UI thread and waited for up to a bound (a
-// clipboard owner that does not answer holds Qt for seconds); past it they
-// give none or false and log. The change count is read without a hand-over.
+// other threads are handed to the UI thread: the wait for it to take a call
+// up is bounded by `pickUpLimit` and ends at once when the application quits;
+// the call itself, which lasts while a big text arrives, by `readLimit`.
+// Past either they give none or false and log. The owner's formats are asked
+// for once per change (an owner that does not answer holds Qt for seconds
+// per request). The change count is read without a hand-over.
 class SystemPasteboard final : public QObject, public Pasteboard {
     Q_OBJECT
 public:
-    explicit SystemPasteboard(std::chrono::milliseconds crossThreadLimit = std::chrono::seconds(3),
+    explicit SystemPasteboard(std::chrono::milliseconds pickUpLimit = std::chrono::seconds(3),
+                              std::chrono::milliseconds readLimit = std::chrono::minutes(5),
                               QObject* parent = nullptr);
 
     qint64 changeCount() const override;
@@ -40,8 +45,15 @@ private:
     template <typename Result>
     Result onUiThread(const char* operation, Result fallback, std::function<Result()> work);
 
-    std::chrono::milliseconds crossThreadLimit_;
+    // On the UI thread only: the formats held at a change count.
+    QStringList heldFormats();
+
+    std::chrono::milliseconds pickUpLimit_;
+    std::chrono::milliseconds readLimit_;
     std::atomic<qint64> changeCount_{1};
+    std::atomic<bool> quitting_{false};
+    std::optional<qint64> formatsChangeCount_;
+    QStringList formats_;
 };
 
 } // namespace dravelo

@@ -18,6 +18,17 @@ public:
         PlainDirectory,
     };
 
+    // How an attach went.
+    enum class AttachResult {
+        // The mount point is ready to take files.
+        Attached,
+        // The mount point is a link, not a folder, or a folder holding files
+        // the tool did not put there: it is left alone and nothing is mounted.
+        MountPointInUse,
+        // The image could not be mounted.
+        Failed,
+    };
+
     virtual ~DiskImageTool() = default;
 
     // Creates a sparse image file of `sizeBytes` at `imagePath` (owner-only
@@ -28,13 +39,15 @@ public:
                              const QString& volumeName) = 0;
 
     // Mounts the image at `mountPoint`, creating that directory (owner-only)
-    // when needed. True when the mount point is ready to take files: the
-    // volume is mounted, or, in PlainDirectory mode, the directory exists.
-    virtual bool attachImage(const QString& imagePath, const QString& mountPoint) = 0;
+    // when needed; an existing empty folder is used too. Attached when the
+    // mount point is ready to take files: the volume is mounted, or, in
+    // PlainDirectory mode, the directory is there.
+    virtual AttachResult attachImage(const QString& imagePath, const QString& mountPoint) = 0;
 
     // Unmounts whatever volume is at `mountPoint`, forcibly when it is busy,
     // and ends the process that served it. In PlainDirectory mode it empties
-    // the directory instead. Leaves an empty directory at `mountPoint`.
+    // the directory instead, but only one it made or found empty, never
+    // through a link. Leaves an empty directory at `mountPoint`.
     virtual void forceDetach(const QString& mountPoint) = 0;
 
     // Unmounts a volume left mounted at `mountPoint` by an earlier run,

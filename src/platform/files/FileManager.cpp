@@ -1,14 +1,15 @@
 #include "platform/files/FileManager.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <vector>
 
 namespace dravelo {
 namespace {
@@ -81,7 +82,78 @@ bool copyContents(int from, int to) {
     }
 }
 
+// The names in an open directory, without "." and "..". Listed before
+// anything is removed, since removing entries while reading the directory
+// leaves unspecified which entries are still listed.
+std::vector<QByteArray> entryNames(int directoryFd) {
+    std::vector<QByteArray> names;
+    const int listingFd = ::dup(directoryFd);
+    DIR* listing = listingFd < 0 ? nullptr : ::fdopendir(listingFd);
+    if (listing == nullptr) {
+        if (listingFd >= 0) {
+            ::close(listingFd);
+        }
+        return names;
+    }
+    while (const dirent* entry = ::readdir(listing)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..") {
+            names.push_back(name);
+        }
+    }
+    ::closedir(listing);
+    return names;
+}
+
+// Removes every entry of the open directory, folders with their contents.
+// Entries are addressed relative to the descriptor and folders are entered
+// with O_NOFOLLOW, so a link swapped in anywhere is removed, never followed.
+bool removeEntriesAt(int directoryFd) {
+    bool removedAll = true;
+    for (const QByteArray& name : entryNames(directoryFd)) {
+        if (::unlinkat(directoryFd, name.constData(), 0) == 0) {
+            continue;
+        }
+        if (errno != EISDIR && errno != EPERM) {
+            removedAll = false;
+            continue;
+        }
+        const int inner = ::openat(directoryFd, name.constData(),
+                                   O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (inner < 0) {
+            removedAll = false;
+            continue;
+        }
+        removedAll = removeEntriesAt(inner) && removedAll;
+        ::close(inner);
+        removedAll = ::unlinkat(directoryFd, name.constData(), AT_REMOVEDIR) == 0 && removedAll;
+    }
+    return removedAll;
+}
+
 } // namespace
+
+FileManager::EntryKind FileManager::entryKind(const QString& path) {
+    struct stat info = {};
+    if (::lstat(native(path).constData(), &info) != 0) {
+        return errno == ENOENT || errno == ENOTDIR ? EntryKind::Missing : EntryKind::Other;
+    }
+    if (S_ISREG(info.st_mode)) {
+        return EntryKind::RegularFile;
+    }
+    return S_ISDIR(info.st_mode) ? EntryKind::Directory : EntryKind::Other;
+}
+
+bool FileManager::emptyDirectory(const QString& path) {
+    const int fd =
+        ::open(native(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool emptied = removeEntriesAt(fd);
+    ::close(fd);
+    return emptied;
+}
 
 bool FileManager::moveItem(const QString& source, const QString& target) {
     if (renameNoReplace(native(source), native(target)) == 0) {
@@ -93,7 +165,9 @@ bool FileManager::moveItem(const QString& source, const QString& target) {
 bool FileManager::copyThenRemove(const QString& source, const QString& target) {
     const QByteArray from = native(source);
     const QByteArray to = native(target);
-    const int in = ::open(from.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; the type check
+    // below then refuses it.
+    const int in = ::open(from.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (in < 0) {
         return false;
     }
@@ -115,14 +189,19 @@ bool FileManager::copyThenRemove(const QString& source, const QString& target) {
         ::unlink(to.constData());
         return false;
     }
-    ::unlink(from.constData());
+    // A source that stays behind would be taken again and again: a move that
+    // cannot delete it has failed, and its copy goes.
+    if (::unlink(from.constData()) != 0) {
+        ::unlink(to.constData());
+        return false;
+    }
     return true;
 }
 
 bool FileManager::removeItem(const QString& path) {
-    const QFileInfo info(path);
-    if (info.isDir() && !info.isSymLink()) {
-        return QDir(path).removeRecursively();
+    if (entryKind(path) == EntryKind::Directory) {
+        const bool emptied = emptyDirectory(path);
+        return ::rmdir(native(path).constData()) == 0 && emptied;
     }
     return ::unlink(native(path).constData()) == 0;
 }

@@ -1,10 +1,11 @@
 #include "platform/files/FuseDiskImageTool.h"
 
 #include "platform/core/Log.h"
+#include "platform/files/FileManager.h"
 #include "platform/files/MountTable.h"
 
+#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <fcntl.h>
@@ -15,8 +16,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 namespace dravelo {
 namespace {
@@ -54,37 +53,9 @@ QString findProgram(const QString& name) {
     return path;
 }
 
-bool ensureDirectory(const QString& path) {
-    if (::mkdir(nativePath(path).constData(), 0700) == 0) {
-        return true;
-    }
-    const int error = errno;
-    if (error == EEXIST && QFileInfo(path).isDir()) {
-        return true;
-    }
-    log(QStringLiteral("Cannot create the directory %1: %2").arg(path, errorText(error)));
-    return false;
-}
-
-// Removes everything inside `path`; symbolic links are removed, never
-// followed.
-void emptyDirectory(const QString& path) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    for (const fs::directory_entry& entry :
-         fs::directory_iterator(fs::path(nativePath(path).toStdString()), error)) {
-        std::error_code removeError;
-        fs::remove_all(entry.path(), removeError);
-        if (removeError) {
-            log(QStringLiteral("Cannot remove %1: %2")
-                    .arg(QFile::decodeName(entry.path().c_str()),
-                         QString::fromStdString(removeError.message())));
-        }
-    }
-    if (error && error != std::errc::no_such_file_or_directory) {
-        log(QStringLiteral("Cannot list %1: %2")
-                .arg(path, QString::fromStdString(error.message())));
-    }
+bool isEmptyDirectory(const QString& path) {
+    return QDir(path).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System |
+                              QDir::NoDotAndDotDot);
 }
 
 // A FUSE file system answers at `path`.
@@ -150,13 +121,44 @@ void FuseDiskImageTool::usePlainDirectories(const QString& reason) {
     m_mode = Mode::PlainDirectory;
 }
 
-bool FuseDiskImageTool::preparePlainDirectory(const QString& mountPoint) {
+DiskImageTool::AttachResult FuseDiskImageTool::preparePlainDirectory(const QString& mountPoint) {
     if (!m_plainAnnounced) {
         m_plainAnnounced = true;
         log(QStringLiteral("FUSE cannot be used (%1); the drop volume at %2 is a plain directory.")
                 .arg(m_plainReason, mountPoint));
     }
-    return ensureDirectory(mountPoint);
+    return claimMountPoint(mountPoint);
+}
+
+// The tool empties, and mounts over, only a folder it made or found empty:
+// whatever else is at the mount point belongs to the user.
+DiskImageTool::AttachResult FuseDiskImageTool::claimMountPoint(const QString& mountPoint) {
+    if (m_claimedMountPoints.contains(mountPoint) &&
+        FileManager::entryKind(mountPoint) == FileManager::EntryKind::Directory) {
+        return AttachResult::Attached;
+    }
+    if (::mkdir(nativePath(mountPoint).constData(), 0700) != 0) {
+        const int error = errno;
+        if (error != EEXIST) {
+            log(QStringLiteral("Cannot create the directory %1: %2")
+                    .arg(mountPoint, errorText(error)));
+            return AttachResult::Failed;
+        }
+        if (FileManager::entryKind(mountPoint) != FileManager::EntryKind::Directory) {
+            log(QStringLiteral("%1 is not a folder; the drop volume is not mounted there and it "
+                               "is left alone.")
+                    .arg(mountPoint));
+            return AttachResult::MountPointInUse;
+        }
+        if (!isEmptyDirectory(mountPoint)) {
+            log(QStringLiteral("%1 holds files the client did not put there; the drop volume is "
+                               "not mounted there and the folder is left alone.")
+                    .arg(mountPoint));
+            return AttachResult::MountPointInUse;
+        }
+    }
+    m_claimedMountPoints.insert(mountPoint);
+    return AttachResult::Attached;
 }
 
 bool FuseDiskImageTool::createImage(const QString& imagePath, qint64 sizeBytes,
@@ -199,12 +201,13 @@ bool FuseDiskImageTool::formatImage(const QString& imagePath, const QString& vol
     return false;
 }
 
-bool FuseDiskImageTool::attachImage(const QString& imagePath, const QString& mountPoint) {
+DiskImageTool::AttachResult FuseDiskImageTool::attachImage(const QString& imagePath,
+                                                           const QString& mountPoint) {
     std::lock_guard lock(m_mutex);
     if (m_mountChild) {
         if (m_mountChildAt == mountPoint && m_mountChild->isRunning() &&
             MountTable::hasFuseMountAt(mountPoint)) {
-            return true;
+            return AttachResult::Attached;
         }
         detach(m_mountChildAt);
     }
@@ -214,14 +217,18 @@ bool FuseDiskImageTool::attachImage(const QString& imagePath, const QString& mou
         unmountAll(mountPoint);
         if (MountTable::hasFuseMountAt(mountPoint)) {
             log(QStringLiteral("%1 is still mounted; not mounting over it.").arg(mountPoint));
-            return false;
+            return AttachResult::Failed;
         }
-        if (!ensureDirectory(mountPoint)) {
-            return false;
+        if (const AttachResult claimed = claimMountPoint(mountPoint);
+            claimed != AttachResult::Attached) {
+            return claimed;
         }
         const MountResult result = mountVolume(imagePath, mountPoint);
-        if (result != MountResult::MountRefused) {
-            return result == MountResult::Mounted;
+        if (result == MountResult::Mounted) {
+            return AttachResult::Attached;
+        }
+        if (result == MountResult::ImageRejected) {
+            return AttachResult::Failed;
         }
         usePlainDirectories(QStringLiteral("the mount at %1 was refused").arg(mountPoint));
     }
@@ -291,8 +298,9 @@ void FuseDiskImageTool::detach(const QString& mountPoint) {
         endMountChild();
         unmountAll(mountPoint);
     }
-    if (mode() == Mode::PlainDirectory) {
-        emptyDirectory(mountPoint);
+    if (mode() == Mode::PlainDirectory && m_claimedMountPoints.contains(mountPoint) &&
+        !FileManager::emptyDirectory(mountPoint)) {
+        log(QStringLiteral("Could not empty %1.").arg(mountPoint));
     }
 }
 

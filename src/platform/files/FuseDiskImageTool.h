@@ -3,6 +3,8 @@
 #include "platform/files/DiskImageTool.h"
 #include "platform/process/TiedChildProcess.h"
 
+#include <QSet>
+
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -27,7 +29,7 @@ public:
 
     bool createImage(const QString& imagePath, qint64 sizeBytes,
                      const QString& volumeName) override;
-    bool attachImage(const QString& imagePath, const QString& mountPoint) override;
+    AttachResult attachImage(const QString& imagePath, const QString& mountPoint) override;
     void forceDetach(const QString& mountPoint) override;
     void cleanStaleMount(const QString& mountPoint) override;
     Mode mode() const override;
@@ -37,7 +39,8 @@ private:
 
     QString unavailableReason(const QString& fuseDevice) const;
     void usePlainDirectories(const QString& reason);
-    bool preparePlainDirectory(const QString& mountPoint);
+    AttachResult preparePlainDirectory(const QString& mountPoint);
+    AttachResult claimMountPoint(const QString& mountPoint);
 
     bool formatImage(const QString& imagePath, const QString& volumeName);
     MountResult mountVolume(const QString& imagePath, const QString& mountPoint);
@@ -59,6 +62,8 @@ private:
     bool m_plainAnnounced = false;
     std::unique_ptr<TiedChildProcess> m_mountChild;
     QString m_mountChildAt;
+    // Mount points this tool made, or found empty, in this run.
+    QSet<QString> m_claimedMountPoints;
 };
 
 } // namespace dravelo

@@ -37,11 +37,14 @@ TerminationSignals::TerminationSignals(QObject* parent)
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
+    // The end of the session (a logout, a closed terminal): clean up too.
+    ::sigaction(SIGHUP, &action, nullptr);
 }
 
 TerminationSignals::~TerminationSignals() {
     std::signal(SIGTERM, SIG_DFL);
     std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGHUP, SIG_DFL);
 }
 
 void TerminationSignals::onSignal() {

@@ -6,7 +6,7 @@ class QSocketNotifier;
 
 namespace dravelo {
 
-// Turns SIGTERM and SIGINT into an orderly quit of the event loop, so the
+// Turns SIGTERM, SIGINT and SIGHUP into an orderly quit of the event loop, so the
 // application's termination handling runs. One instance per process.
 class TerminationSignals : public QObject {
     Q_OBJECT

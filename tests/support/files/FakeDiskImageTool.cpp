@@ -19,14 +19,28 @@ bool FakeDiskImageTool::createImage(const QString& imagePath, qint64 sizeBytes,
     return image.open(QIODevice::WriteOnly | QIODevice::NewOnly);
 }
 
-bool FakeDiskImageTool::attachImage(const QString& imagePath, const QString& mountPoint) {
+DiskImageTool::AttachResult FakeDiskImageTool::attachImage(const QString& imagePath,
+                                                           const QString& mountPoint) {
     record(QStringLiteral("attachImage"), {imagePath, mountPoint});
     std::lock_guard lock(m_mutex);
-    return m_attachSucceeds && QDir().mkpath(mountPoint);
+    if (m_attachResult != AttachResult::Attached) {
+        return m_attachResult;
+    }
+    if (!QDir().mkpath(mountPoint)) {
+        return AttachResult::Failed;
+    }
+    m_attached << mountPoint;
+    return AttachResult::Attached;
 }
 
 void FakeDiskImageTool::forceDetach(const QString& mountPoint) {
     record(QStringLiteral("forceDetach"), {mountPoint});
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_attached.removeAll(mountPoint)) {
+            return;
+        }
+    }
     const QDir mountDir(mountPoint);
     const QStringList entries =
         mountDir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
@@ -54,9 +68,9 @@ void FakeDiskImageTool::setCreateSucceeds(bool succeeds) {
     m_createSucceeds = succeeds;
 }
 
-void FakeDiskImageTool::setAttachSucceeds(bool succeeds) {
+void FakeDiskImageTool::setAttachResult(AttachResult result) {
     std::lock_guard lock(m_mutex);
-    m_attachSucceeds = succeeds;
+    m_attachResult = result;
 }
 
 void FakeDiskImageTool::setMode(Mode mode) {

@@ -17,7 +17,8 @@ namespace dravelo {
 // path (and, like the real tool, refuses when a file is there already); a
 // successful attach makes the mount-point directory, so a test can drop
 // files into it; a detach empties that directory. Safe to use from several
-// threads.
+// threads. Like the real tool, a detach empties only a mount point that an
+// attach made ready.
 class FakeDiskImageTool : public DiskImageTool {
 public:
     struct Call {
@@ -28,14 +29,15 @@ public:
 
     bool createImage(const QString& imagePath, qint64 sizeBytes,
                      const QString& volumeName) override;
-    bool attachImage(const QString& imagePath, const QString& mountPoint) override;
+    AttachResult attachImage(const QString& imagePath, const QString& mountPoint) override;
     void forceDetach(const QString& mountPoint) override;
     void cleanStaleMount(const QString& mountPoint) override;
     Mode mode() const override;
 
-    // Whether later creates and attaches succeed (both do by default).
+    // Whether later creates succeed, and what later attaches give (they
+    // succeed by default).
     void setCreateSucceeds(bool succeeds);
-    void setAttachSucceeds(bool succeeds);
+    void setAttachResult(AttachResult result);
     // The mode reported (FuseVolume by default); it changes nothing else.
     void setMode(Mode mode);
 
@@ -50,7 +52,8 @@ private:
     mutable std::mutex m_mutex;
     std::vector<Call> m_calls;
     bool m_createSucceeds = true;
-    bool m_attachSucceeds = true;
+    AttachResult m_attachResult = AttachResult::Attached;
+    QStringList m_attached;
     Mode m_mode = Mode::FuseVolume;
 };
 

@@ -21,6 +21,16 @@ bool FakeTaskRunner::launch(const QString& program, const QStringList& arguments
     return true;
 }
 
+void FakeTaskRunner::cutShort(std::chrono::milliseconds grace) {
+    std::lock_guard lock(mutex_);
+    cuts_.append(grace);
+}
+
+QList<std::chrono::milliseconds> FakeTaskRunner::cuts() const {
+    std::lock_guard lock(mutex_);
+    return cuts_;
+}
+
 QList<FakeTaskRunner::Call> FakeTaskRunner::calls() const {
     std::lock_guard lock(mutex_);
     return calls_;

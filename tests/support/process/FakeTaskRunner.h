@@ -22,8 +22,11 @@ public:
     TaskResult run(const QString& program, const QStringList& arguments,
                    std::chrono::milliseconds timeout) override;
     bool launch(const QString& program, const QStringList& arguments) override;
+    void cutShort(std::chrono::milliseconds grace) override;
 
     QList<Call> calls() const;
+    // The grace of every cutShort() call, in order.
+    QList<std::chrono::milliseconds> cuts() const;
     void setResult(TaskResult result) { result_ = result; }
     // Runs while a waited-for call is "running", to look at files meanwhile.
     void onRun(std::function<void(const Call&)> hook) { hook_ = std::move(hook); }
@@ -31,7 +34,8 @@ public:
 private:
     mutable std::mutex mutex_;
     QList<Call> calls_;
-    TaskResult result_{TaskResult::Outcome::Exited, 0};
+    QList<std::chrono::milliseconds> cuts_;
+    TaskResult result_{TaskResult::Outcome::Exited, 0, {}};
     std::function<void(const Call&)> hook_;
 };
 
