@@ -47,8 +47,8 @@ void moveBack(const QString& moved, const QString& origin) {
 }
 
 // Moves the complete pairs at the top of `from` into `to`, print data first,
-// so that `to` never shows a configuration without its print data. A name
-// taken in `to` keeps its pair where it is.
+// so that `to` never shows a configuration without its print data. Nothing in
+// `to` is replaced: a pair whose name is taken there is logged and stays.
 void movePairs(const QString& from, const QString& to) {
     const QStringList names =
         QDir(from).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);

@@ -56,22 +56,25 @@ class Lifecycle(unittest.TestCase):
 
     def test_quit_with_a_print_command_that_never_ends_is_done_within_seconds(self):
         with Cupsd() as cups:
+            client = Client(env=cups.environment(),
+                            settings={"actionPrintJob": "Print directly to printer"})
+            self.addCleanup(client.__exit__)
             # A frozen scheduler: lp waits for its answer for ever.
             os.kill(cups.process.pid, signal.SIGSTOP)
-            self.addCleanup(os.kill, cups.process.pid, signal.SIGCONT)
-            client = Client(env=cups.environment(),
-                            settings={"actionPrintJob": "Print directly to printer",
-                                      "enableDriveMap": "yes"})
-            self.addCleanup(client.__exit__)
-            client.start()
-            client.wait_for_log("~/.dravelo Created.")
-            write_job(client.home, "hung")
-            client.wait_for_log("Found Dravelo Job File: hung.pcf", timeout=15)
-            time.sleep(0.5)
-            started = time.monotonic()
-            self.assertEqual(client.stop(), 0)
-            self.assertLess(time.monotonic() - started, 5)
-            self.assertEqual(list(client.staging.iterdir()), [])
+            try:
+                client.start()
+                client.wait_for_log("~/.dravelo Created.")
+                write_job(client.home, "hung")
+                client.wait_for_log("Found Dravelo Job File: hung.pcf", timeout=15)
+                time.sleep(0.5)
+                started = time.monotonic()
+                self.assertEqual(client.stop(), 0)
+                self.assertLess(time.monotonic() - started, 5)
+                self.assertTrue(any("client quit before the print command finished" in line
+                                    for line in client.log()), client.log())
+                self.assertEqual(list(client.staging.iterdir()), [])
+            finally:
+                os.kill(cups.process.pid, signal.SIGCONT)
 
     def test_a_display_without_an_x_server_ends_with_one_line_and_status_1(self):
         client = Client()
