@@ -3,6 +3,7 @@
 #include "app/SettingsKeys.h"
 #include "documents/DVCPrintDefault.h"
 #include "platform/core/Log.h"
+#include "platform/core/MainThread.h"
 #include "platform/core/RepeatingTimer.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/desktop/DocumentController.h"
@@ -142,6 +143,15 @@ void DVCDraveloController::stopIntake() {
         watcher_.request_stop();
         watcher_.join();
     }
+}
+
+void DVCDraveloController::notifyUser(const QString& text) {
+    // The center lives on the UI thread; the hand-over keeps it alive.
+    runOnMainThread([center = notificationCenter_, text] {
+        if (center) {
+            center->sendNotification(text);
+        }
+    });
 }
 
 void DVCDraveloController::openNewPreferencesWindow() {

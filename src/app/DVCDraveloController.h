@@ -111,6 +111,8 @@ private:
     void giveUpUnreadableChange(std::int64_t changeCount);
 
     void openNewPreferencesWindow();
+    // Shows a notification; callable from any thread.
+    void notifyUser(const QString& text);
     void printDirectly(const QString& configurationPath, const QString& printDataPath);
     void openInViewer(const QString& configurationPath, const QString& printDataPath);
     void openAsDocument(const QString& printDataPath);
