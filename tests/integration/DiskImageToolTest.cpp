@@ -400,38 +400,23 @@ TEST_F(DiskImageToolTest, WithoutFuseTheMountPointIsAPlainDirectoryThatDetachEmp
     EXPECT_EQ(logLinesContaining(QStringLiteral("is a plain directory")), 1);
 }
 
-// The tool mounts over, and empties, only a folder it made or found empty.
-TEST_F(DiskImageToolTest, AnOccupiedMountPointIsLeftAloneInEitherMode) {
-    FuseDiskImageTool plain(home.filePath(QStringLiteral("no-such-fuse-device")));
-    FuseDiskImageTool fuse;
+// Without FUSE too, the tool uses, and empties, only a folder it made or
+// found empty (the system tests cover FUSE mounts).
+TEST_F(DiskImageToolTest, AnOccupiedMountPointIsLeftAloneWithoutFuse) {
+    FuseDiskImageTool tool(home.filePath(QStringLiteral("no-such-fuse-device")));
+    ASSERT_TRUE(tool.createImage(image, imageSize, volumeName));
     const QString holder = home.filePath(QStringLiteral("holder"));
-    for (FuseDiskImageTool* tool : {&plain, &fuse}) {
-        for (const bool asLink : {false, true}) {
-            ASSERT_TRUE(QDir().mkpath(holder));
-            ASSERT_TRUE(writeFile(holder + QStringLiteral("/own.txt"), "the user's"));
-            if (asLink) {
-                ASSERT_TRUE(QFile::link(holder, mountPoint));
-            } else {
-                ASSERT_TRUE(QDir().rename(holder, mountPoint));
-            }
-            if (!QFileInfo::exists(image)) {
-                ASSERT_TRUE(tool->createImage(image, imageSize, volumeName));
-            }
-            EXPECT_EQ(tool->attachImage(image, mountPoint),
-                      DiskImageTool::AttachResult::MountPointInUse);
-            tool->forceDetach(mountPoint);
-            EXPECT_FALSE(MountTable::hasFuseMountAt(mountPoint));
-            EXPECT_EQ(readFile(mountPoint + QStringLiteral("/own.txt")), QByteArray("the user's"));
-            EXPECT_EQ(QFileInfo(mountPoint).isSymLink(), asLink);
-            if (asLink) {
-                QFile::remove(mountPoint);
-            } else {
-                ASSERT_TRUE(QDir().rename(mountPoint, holder));
-            }
-            QDir(holder).removeRecursively();
-        }
+    ASSERT_TRUE(QDir().mkpath(holder));
+    ASSERT_TRUE(writeFile(holder + QStringLiteral("/own.txt"), "the user's"));
+    for (const bool asLink : {false, true}) {
+        ASSERT_TRUE(asLink ? QFile::link(holder, mountPoint) : QDir().rename(holder, mountPoint));
+        EXPECT_EQ(tool.attachImage(image, mountPoint),
+                  DiskImageTool::AttachResult::MountPointInUse);
+        tool.forceDetach(mountPoint);
+        EXPECT_EQ(readFile(mountPoint + QStringLiteral("/own.txt")), QByteArray("the user's"));
+        ASSERT_TRUE(asLink ? QFile::remove(mountPoint) : QDir().rename(mountPoint, holder));
     }
-    EXPECT_EQ(logLinesContaining(QStringLiteral("left alone")), 4);
+    EXPECT_EQ(logLinesContaining(QStringLiteral("left alone")), 2);
 }
 
 } // namespace

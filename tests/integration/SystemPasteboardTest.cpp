@@ -399,8 +399,7 @@ TEST_F(X11Pasteboard, AnOwnerThatNeverAnswersIsAskedForItsFormatsOncePerChange) 
         return Answers{pasteboard.availableTypeFromArray(preferredTypes), pasteboard.types(),
                        pasteboard.stringForType(utf8Type)};
     });
-    std::cout << "with a stopped owner, one poll's questions took " << elapsed.elapsed()
-              << " ms\n";
+    std::cout << "with a stopped owner, one poll's questions took " << elapsed.elapsed() << " ms\n";
     EXPECT_EQ(answers, (Answers{std::nullopt, {}, std::nullopt}));
     EXPECT_LT(elapsed.elapsed(), 9000) << "more than one of Qt's 5 s clipboard time-outs";
 }

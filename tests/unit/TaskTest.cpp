@@ -23,6 +23,10 @@ TEST(Task, ReportsHowTheChildEnded) {
             .exitCode,
         3);
     EXPECT_EQ(task.run(QStringLiteral("/bin/true"), {}, 5s).outcome, TaskResult::Outcome::Exited);
+    EXPECT_EQ(task.run(QStringLiteral("/bin/sh"),
+                       {QStringLiteral("-c"), QStringLiteral("echo 'no printer' >&2; exit 1")}, 5s)
+                  .errorText,
+              QStringLiteral("no printer"));
     EXPECT_EQ(task.run(QStringLiteral("/nonexistent/lp"), {}, 5s).outcome,
               TaskResult::Outcome::FailedToStart);
     EXPECT_EQ(task.run(QStringLiteral("/bin/sh"),
@@ -62,15 +66,6 @@ TEST(Task, CuttingShortEndsARunningChildAfterTheGrace) {
     // Later runs get no more than the grace either.
     EXPECT_EQ(task.run(QStringLiteral("/bin/sleep"), {QStringLiteral("30")}, 30s).outcome,
               TaskResult::Outcome::CutShort);
-}
-
-TEST(Task, AChildsErrorOutputComesWithItsResult) {
-    Task task;
-    const TaskResult result =
-        task.run(QStringLiteral("/bin/sh"),
-                 {QStringLiteral("-c"), QStringLiteral("echo 'no printer' >&2; exit 1")}, 5s);
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.errorText, QStringLiteral("no printer"));
 }
 
 TEST(Task, ALaunchedProgramThatFailsIsLoggedWithItsOwnWords) {
