@@ -15,6 +15,10 @@ void Document::addWindowController(WindowController* controller) {
 }
 
 void Document::showWindows() {
+    // A document closed while its windows were prepared shows nothing.
+    if (closing_) {
+        return;
+    }
     for (WindowController* controller : std::as_const(windowControllers_)) {
         controller->showWindow();
     }

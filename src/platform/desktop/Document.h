@@ -27,6 +27,8 @@ public:
     virtual void makeWindowControllers() {}
 
     void addWindowController(WindowController* controller);
+    QList<WindowController*> windowControllers() const { return windowControllers_; }
+    bool isClosing() const { return closing_; }
 
     void showWindows();
 

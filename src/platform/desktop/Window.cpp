@@ -1,6 +1,9 @@
 #include "platform/desktop/Window.h"
 
+#include <QCloseEvent>
+#include <QLayout>
 #include <QResizeEvent>
+#include <QVBoxLayout>
 
 namespace dravelo {
 namespace {
@@ -23,14 +26,43 @@ Window::~Window() {
     registry().removeOne(this);
 }
 
+QSize Window::contentSize() const {
+    if (contentSize_.isEmpty() || !contentView_) {
+        return contentSize_;
+    }
+    return contentView_->size();
+}
+
 void Window::setContentSize(const QSize& size) {
-    contentSize_ = size;
     if (size.isEmpty()) {
+        contentSize_ = QSize(0, 0);
         // A window system cannot show a window of no size: it is hidden.
         hide();
         return;
     }
-    resize(size);
+    contentSize_ = size;
+    if (!contentView_) {
+        resize(size);
+        return;
+    }
+    // The layout places the content view inside the window's current size;
+    // what the view lacks of the wanted size, the window grows by.
+    if (layout()) {
+        layout()->activate();
+    }
+    resize(this->size() - contentView_->size() + size);
+}
+
+void Window::setContentView(QWidget* view) {
+    contentView_ = view;
+    if (!view || view->window() == this) {
+        return;
+    }
+    if (!layout()) {
+        auto* column = new QVBoxLayout(this);
+        column->setContentsMargins(0, 0, 0, 0);
+    }
+    layout()->addWidget(view);
 }
 
 void Window::makeKeyAndOrderFront() {
@@ -47,8 +79,17 @@ QList<Window*> Window::all() {
 }
 
 void Window::resizeEvent(QResizeEvent* event) {
-    contentSize_ = event->size();
+    if (!contentSize_.isEmpty() || isVisible()) {
+        contentSize_ = event->size();
+    }
     QWidget::resizeEvent(event);
+}
+
+void Window::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    if (event->isAccepted()) {
+        Q_EMIT closed();
+    }
 }
 
 } // namespace dravelo

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QPointer>
 #include <QSize>
 #include <QWidget>
 
@@ -20,20 +21,39 @@ public:
 
     bool isPanel() const { return kind_ == Kind::Panel; }
 
-    QSize contentSize() const { return contentSize_; }
+    // The size of the content view (of the whole window when it has none).
+    QSize contentSize() const;
+    // Sizes the window so that its content view gets `size`; 0 by 0 hides it.
     void setContentSize(const QSize& size);
 
+    // The widget whose size is the window's content size: the rest of the
+    // window (menu bar, status line) comes on top of it. A view given here
+    // that lives in another window moves into this one.
+    QWidget* contentView() const { return contentView_; }
+    void setContentView(QWidget* view);
+
+    bool isExcludedFromWindowsMenu() const { return excludedFromWindowsMenu_; }
+    void setExcludedFromWindowsMenu(bool excluded) { excludedFromWindowsMenu_ = excluded; }
+
     // Shows the window in front of the others and gives it the keyboard focus.
+    // A window hidden by its content size stays hidden.
     void makeKeyAndOrderFront();
 
     static QList<Window*> all();
 
+Q_SIGNALS:
+    // The window was closed, by the user or by the client.
+    void closed();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     Kind kind_;
     QSize contentSize_;
+    QPointer<QWidget> contentView_;
+    bool excludedFromWindowsMenu_ = false;
 };
 
 } // namespace dravelo

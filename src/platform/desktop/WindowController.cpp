@@ -1,5 +1,7 @@
 #include "platform/desktop/WindowController.h"
 
+#include "platform/desktop/Document.h"
+
 namespace dravelo {
 
 WindowController::WindowController(QObject* parent)
@@ -12,6 +14,12 @@ WindowController::~WindowController() {
 Window* WindowController::window() {
     if (!window_) {
         window_ = makeWindow();
+        connect(window_, &Window::closed, this, [this] {
+            Document* shown = document();
+            if (shown && shouldCloseDocument()) {
+                shown->close();
+            }
+        });
         windowDidLoad();
     }
     return window_;
@@ -19,6 +27,10 @@ Window* WindowController::window() {
 
 void WindowController::showWindow() {
     window()->makeKeyAndOrderFront();
+}
+
+Document* WindowController::document() const {
+    return qobject_cast<Document*>(parent());
 }
 
 void WindowController::close() {

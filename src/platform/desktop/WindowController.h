@@ -7,6 +7,8 @@
 
 namespace dravelo {
 
+class Document;
+
 // Manages one window, loaded on first use, on behalf of a document or on its
 // own (for example the Preferences window).
 class WindowController : public QObject {
@@ -22,6 +24,12 @@ public:
     // Loads the window if needed and brings it to the front.
     void showWindow();
     void close();
+
+    // The document the controller shows, if any (its parent).
+    Document* document() const;
+
+    // Whether closing the window closes the document too.
+    virtual bool shouldCloseDocument() const { return false; }
 
 protected:
     // Creates the window; called once, on first access.
