@@ -2,10 +2,12 @@
 
 #include <QByteArray>
 #include <QLatin1StringView>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+#include <utility>
 
 namespace dravelo {
 
@@ -23,6 +25,12 @@ public:
         "public.utf16-external-plain-text"};
     static constexpr QLatin1StringView textType{"TEXT"};
     static constexpr QLatin1StringView macPlainTextType{"com.apple.traditional-mac-plain-text"};
+    // A PDF document, and an image in TIFF.
+    static constexpr QLatin1StringView pdfType{"application/pdf"};
+    static constexpr QLatin1StringView tiffType{"image/tiff"};
+
+    // The contents of one type, as placed by setContents.
+    using Entry = std::pair<QString, QByteArray>;
 
     virtual ~Pasteboard() = default;
 
@@ -48,6 +56,10 @@ public:
     // Replaces the whole clipboard with one plain text; false when that
     // could not be done.
     virtual bool setPlainText(const QString& text) = 0;
+
+    // Replaces the whole clipboard with the given types, announced in the
+    // order given, each holding its bytes; false when that could not be done.
+    virtual bool setContents(const QList<Entry>& entries) = 0;
 };
 
 } // namespace dravelo

@@ -252,17 +252,31 @@ bool SystemPasteboard::setPlainText(const QString& text) {
     return onUiThread<bool>("setPlainText", false, [text] {
         auto* contents = new QMimeData;
         contents->setText(text);
-        QClipboard* clipboard = QGuiApplication::clipboard();
-        clipboard->setMimeData(contents, QClipboard::Clipboard);
-        // On X11 the server refuses the replacement when another program
-        // took the clipboard after the last event Qt saw; the newer contents
-        // then stay, and the event that reports them is still to come.
-        if (clipboard->mimeData(QClipboard::Clipboard) != contents) {
-            log(QStringLiteral("Clipboard not replaced: another program took it first"));
-            return false;
-        }
-        return true;
+        return replaceClipboard(contents);
     });
+}
+
+bool SystemPasteboard::setContents(const QList<Entry>& entries) {
+    return onUiThread<bool>("setContents", false, [entries] {
+        auto* contents = new QMimeData;
+        for (const auto& [type, data] : entries) {
+            contents->setData(type, data);
+        }
+        return replaceClipboard(contents);
+    });
+}
+
+bool SystemPasteboard::replaceClipboard(QMimeData* contents) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setMimeData(contents, QClipboard::Clipboard);
+    // On X11 the server refuses the replacement when another program took
+    // the clipboard after the last event Qt saw; the newer contents then
+    // stay, and the event that reports them is still to come.
+    if (clipboard->mimeData(QClipboard::Clipboard) != contents) {
+        log(QStringLiteral("Clipboard not replaced: another program took it first"));
+        return false;
+    }
+    return true;
 }
 
 } // namespace dravelo

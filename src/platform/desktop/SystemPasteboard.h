@@ -4,6 +4,8 @@
 
 #include <QObject>
 
+class QMimeData;
+
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -40,6 +42,7 @@ public:
     std::optional<QString> stringForType(const QString& type) override;
     std::optional<QByteArray> dataForType(const QString& type) override;
     bool setPlainText(const QString& text) override;
+    bool setContents(const QList<Entry>& entries) override;
 
 private:
     template <typename Result>
@@ -47,6 +50,9 @@ private:
 
     // On the UI thread only: the formats held at a change count.
     QStringList heldFormats();
+    // Hands the contents to the clipboard; false when another program took
+    // it first. UI thread only.
+    static bool replaceClipboard(QMimeData* contents);
 
     std::chrono::milliseconds pickUpLimit_;
     std::chrono::milliseconds readLimit_;

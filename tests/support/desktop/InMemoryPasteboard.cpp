@@ -91,6 +91,17 @@ bool InMemoryPasteboard::setPlainText(const QString& text) {
     return true;
 }
 
+bool InMemoryPasteboard::setContents(const QList<Entry>& entries) {
+    std::lock_guard lock(mutex_);
+    ++calls_.setContents;
+    items_.clear();
+    for (const auto& [type, data] : entries) {
+        items_.append({type, data, std::nullopt});
+    }
+    ++changeCount_;
+    return true;
+}
+
 const InMemoryPasteboard::Item* InMemoryPasteboard::find(const QString& type) const {
     for (const Item& item : items_) {
         if (item.type == type) {

@@ -30,6 +30,7 @@ public:
         int stringForType = 0;
         int dataForType = 0;
         int setPlainText = 0;
+        int setContents = 0;
     };
 
     static constexpr int always = std::numeric_limits<int>::max();
@@ -56,6 +57,7 @@ public:
     std::optional<QString> stringForType(const QString& type) override;
     std::optional<QByteArray> dataForType(const QString& type) override;
     bool setPlainText(const QString& text) override;
+    bool setContents(const QList<Entry>& entries) override;
 
 private:
     const Item* find(const QString& type) const;
