@@ -9,6 +9,7 @@
 namespace dravelo {
 
 class DiskImageTool;
+struct DocumentContext;
 class DocumentController;
 class ModalQueue;
 class Pasteboard;
@@ -42,6 +43,9 @@ struct ControllerContext {
     ModalQueue& modalQueue;
     // Makes the prompts the client shows.
     AlertFactory makeAlert;
+    // What job documents are opened with; without it, "ppf" files open as
+    // whatever document type the caller registered.
+    const DocumentContext* jobDocuments = nullptr;
 };
 
 } // namespace dravelo

@@ -1,6 +1,7 @@
 #include "app/DVCDraveloController.h"
 
 #include "app/SettingsKeys.h"
+#include "documents/DVCMyDocument.h"
 #include "documents/DVCPrintDefault.h"
 #include "platform/core/Log.h"
 #include "platform/core/MainThread.h"
@@ -42,6 +43,7 @@ void DVCDraveloController::init() {
     printDef = std::make_shared<DVCPrintDefault>(
         context_.makeAlert, context_.printSpooler,
         [center = notificationCenter_](const QString& text) { center->sendNotification(text); });
+    registerDocumentTypes();
     willTerminate_ =
         QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit,
                          QCoreApplication::instance(), [this] { applicationEnding(); });
@@ -63,6 +65,17 @@ void DVCDraveloController::init() {
     staging_.empty();
     startWatcher();
     checkPasteboard();
+}
+
+void DVCDraveloController::registerDocumentTypes() {
+    const DocumentContext* jobDocuments = context_.jobDocuments;
+    if (!jobDocuments) {
+        return;
+    }
+    context_.documents.registerDocumentType(
+        QStringLiteral("ppf"), [jobDocuments](const QString& path) -> std::unique_ptr<Document> {
+            return std::make_unique<DVCMyDocument>(path, *jobDocuments);
+        });
 }
 
 bool DVCDraveloController::applicationShouldHandleReopen(bool) {

@@ -43,6 +43,8 @@ public:
 
     // Settings registration, run once from init().
     void setupUserDefaults();
+    // Files ending in ".ppf" open as job documents. Run once from init().
+    void registerDocumentTypes();
 
     // The user reactivated the client (for instance by starting it again).
     bool applicationShouldHandleReopen(bool hasVisibleWindows);

@@ -110,9 +110,10 @@ void DVCDraveloController::openInViewer(const QString& configurationPath,
 void DVCDraveloController::openAsDocument(const QString& printDataPath) {
     // Windows belong to the UI thread. The intake thread may hold the job
     // lock, which the UI thread may wait for, so the opening is handed over
-    // without waiting for it.
+    // without waiting for it. It waits its turn behind any prompt or print
+    // panel already open: a job document may open with one of its own.
     DocumentController& documents = context_.documents;
-    runOnMainThread([&documents, printDataPath] {
+    context_.modalQueue.enqueue([&documents, printDataPath] {
         QString error;
         if (documents.openDocument(printDataPath, true, &error)) {
             log(QStringLiteral("Opened document. %1").arg(printDataPath));

@@ -1,14 +1,17 @@
 #include "app/DVCDraveloController.h"
+#include "documents/DocumentContext.h"
+#include "documents/MyNSApplication.h"
 #include "platform/core/Log.h"
 #include "platform/core/UserDefaults.h"
-#include "platform/desktop/Application.h"
 #include "platform/desktop/DesktopWorkspace.h"
 #include "platform/desktop/DialogAlert.h"
 #include "platform/desktop/DocumentController.h"
+#include "platform/desktop/FileDialogSavePanel.h"
 #include "platform/desktop/ModalQueue.h"
 #include "platform/desktop/SystemPasteboard.h"
 #include "platform/desktop/TrayIcon.h"
 #include "platform/files/FuseDiskImageTool.h"
+#include "platform/print/DialogPrintPanel.h"
 #include "platform/print/LpPrintSpooler.h"
 #include "platform/process/SingleInstance.h"
 #include "platform/process/Task.h"
@@ -84,7 +87,7 @@ QString userGuidePath() {
 int main(int argc, char** argv) {
     const QString platformNote = choosePlatform();
     std::optional<PlatformStartGuard> startGuard(std::in_place);
-    Application app(argc, argv);
+    MyNSApplication app(argc, argv);
     startGuard.reset();
     if (!platformNote.isEmpty()) {
         log(platformNote);
@@ -98,12 +101,21 @@ int main(int argc, char** argv) {
     TerminationSignals terminationSignals;
 
     UserDefaults defaults;
+    app.setDefaults(&defaults);
     Task tasks;
     DesktopWorkspace workspace(tasks);
     DocumentController documents;
     FuseDiskImageTool diskImages;
     SystemPasteboard pasteboard;
     LpPrintSpooler printSpooler;
+    DialogPrintPanel printPanel(printSpooler);
+    const DocumentContext jobDocuments{defaults,
+                                       app,
+                                       pasteboard,
+                                       printPanel,
+                                       ModalQueue::shared(),
+                                       [] { return std::make_unique<DialogAlert>(); },
+                                       FileDialogSavePanel::factory()};
     // Until the Preferences window exists, Preferences opens the settings
     // file in the desktop's editor.
     const auto openSettingsFile = [&workspace, &defaults] {
@@ -126,7 +138,8 @@ int main(int argc, char** argv) {
     DVCDraveloController controller({defaults, tasks, workspace, documents, diskImages, pasteboard,
                                      home, userGuidePath(), openSettingsFile, showTrayMessage,
                                      printSpooler, ModalQueue::shared(),
-                                     [] { return std::make_unique<DialogAlert>(); }});
+                                     [] { return std::make_unique<DialogAlert>(); },
+                                     &jobDocuments});
     commands = &controller;
     controller.init();
 

@@ -28,7 +28,8 @@ ControllerHarness::ControllerHarness(Intake intake)
             auto alert = std::make_unique<ScriptedAlert>();
             alerts << alert.get();
             return alert;
-        }});
+        },
+        nullptr});
 }
 
 ControllerHarness::~ControllerHarness() = default;

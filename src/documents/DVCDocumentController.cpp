@@ -1,0 +1,311 @@
+#include "documents/DVCDocumentController.h"
+
+#include "app/SettingsKeys.h"
+#include "documents/DVCMyDocument.h"
+#include "documents/DocumentSizing.h"
+#include "documents/MyPDFView.h"
+#include "platform/core/Log.h"
+#include "platform/core/UserDefaults.h"
+#include "platform/desktop/Attention.h"
+#include "platform/desktop/ModalQueue.h"
+#include "platform/desktop/Screen.h"
+#include "platform/desktop/Window.h"
+#include "platform/pdf/PdfDocument.h"
+#include "ui_MyDocument.h"
+
+#include <QActionGroup>
+#include <QFileInfo>
+
+namespace dravelo {
+namespace {
+
+const QString printDialogOnlyAction = QStringLiteral("Display print dialog only");
+const QString singleNotification = QStringLiteral("Single Notification");
+const QString bringToFront = QStringLiteral("Bring To Front");
+const QString infiniteNotification = QStringLiteral("Infinite Notification");
+const QString noNotification = QStringLiteral("None");
+const QString incorrectPassword = QStringLiteral("Incorrect password, please try again.");
+constexpr QSize passwordFieldSize(200, 24);
+
+} // namespace
+
+DVCDocumentController::DVCDocumentController(DVCMyDocument& document, const QString& windowNibName)
+    : document_(document) {
+    setObjectName(windowNibName);
+}
+
+DVCDocumentController::~DVCDocumentController() = default;
+
+QSizeF DVCDocumentController::sizeOfPDFDocument(const PdfDocument* document) {
+    return DVCMyDocument::sizeOfPDFDocument(document);
+}
+
+Window* DVCDocumentController::makeWindow() {
+    auto* shown = new Window;
+    ui_ = std::make_unique<Ui::MyDocument>();
+    ui_->setupUi(shown);
+    _pdfView = ui_->pdfView;
+    _pdfView->setContext(&document_.context());
+    shown->setContentView(_pdfView);
+    shown->setWindowTitle(QFileInfo(document_.filePath()).fileName());
+    shown->addActions({ui_->actionSaveAs, ui_->actionPrint, ui_->actionClose, ui_->actionCopy,
+                       ui_->actionZoomIn, ui_->actionZoomOut, ui_->actionActualSize,
+                       ui_->actionFitWidth, ui_->actionSinglePage, ui_->actionContinuous,
+                       ui_->actionPreviousPage, ui_->actionNextPage});
+    connectActions();
+    return shown;
+}
+
+void DVCDocumentController::windowDidLoad() {
+    const DocumentContext& context = document_.context();
+    auto pdf = std::make_shared<PdfDocument>(document_.filePath());
+    const QString action =
+        context.defaults.stringForKey(SettingsKeys::actionPrintJob).value_or(QString());
+    const bool printDialogOnly = action == printDialogOnlyAction;
+    if (printDialogOnly && pdf->isLocked()) {
+        const QPointer<DVCDocumentController> self(this);
+        const bool unlocked = askOpenPassword(*pdf);
+        // The document may have been closed (Close All) while the prompt was open.
+        if (!self || document_.isClosing()) {
+            return;
+        }
+        if (!unlocked) {
+            closeHidden();
+            return;
+        }
+    }
+    _pdfView->setDocument(pdf);
+    if (printDialogOnly) {
+        window()->setExcludedFromWindowsMenu(true);
+        window()->setContentSize(QSize(0, 0));
+    } else {
+        sizeWindowToScreen(*pdf);
+    }
+    const QString notification =
+        context.defaults.stringForKey(SettingsKeys::notificationPrintJob).value_or(QString());
+    requestAttention(notification);
+    if (printDialogOnly) {
+        this->printDialogOnly(notification);
+    }
+    if (notification == bringToFront) {
+        context.application.activateIgnoringOtherApps(true);
+    }
+}
+
+bool DVCDocumentController::askOpenPassword(PdfDocument& pdf) {
+    const std::unique_ptr<Alert> prompt = document_.context().makeAlert();
+    prompt->setMessageText(QStringLiteral("The document ") +
+                           QFileInfo(document_.filePath()).fileName() +
+                           QStringLiteral(" is password protected.\n"
+                                          "Please enter the password below."));
+    prompt->addButton(QStringLiteral("Escape"), Alert::escapeKey);
+    prompt->addButton(QStringLiteral("Enter"), Alert::returnKey);
+    prompt->setTextField(passwordFieldSize);
+    while (prompt->runModal() != Alert::firstButtonReturn) {
+        if (pdf.unlockWithPassword(prompt->fieldText())) {
+            return true;
+        }
+        prompt->setInformativeText(incorrectPassword);
+    }
+    return false;
+}
+
+std::shared_ptr<PdfDocument> DVCDocumentController::askOwnerPassword(const QString& path) {
+    const std::unique_ptr<Alert> prompt = document_.context().makeAlert();
+    prompt->setMessageText(QStringLiteral(
+        "Without the owner password, you do not have permission to save this document."));
+    prompt->setInformativeText(QStringLiteral("Enter the owner password to unlock this document."));
+    prompt->addButton(QStringLiteral("Unlock"), Alert::returnKey);
+    prompt->addButton(QStringLiteral("Cancel"), Alert::escapeKey);
+    prompt->setTextField(passwordFieldSize);
+    while (prompt->runModal() != Alert::secondButtonReturn) {
+        // Opened afresh: a document open with its user password stays
+        // restricted whatever is tried on it.
+        auto candidate = std::make_shared<PdfDocument>(path);
+        if (candidate->unlockWithPassword(prompt->fieldText()) && !candidate->isRestricted()) {
+            return candidate;
+        }
+        prompt->setInformativeText(incorrectPassword);
+    }
+    return nullptr;
+}
+
+void DVCDocumentController::sizeWindowToScreen(PdfDocument& pdf) {
+    _pdfView->setAutoScales(true);
+    _pdfView->setDisplaysPageBreaks(true);
+    const bool continuous = _pdfView->displayMode() == PdfView::DisplayMode::SinglePageContinuous;
+    const QSize size = DocumentSizing::contentSize(
+        Screen::mainVisibleFrame(), continuous, pdf.pageCount(), Screen::scrollerWidth(),
+        _pdfView->rowSizeForPage(_pdfView->currentPage()));
+    window()->setContentSize(size);
+}
+
+void DVCDocumentController::requestAttention(const QString& notification) {
+    Attention& application = document_.context().application;
+    if (notification == singleNotification || notification == bringToFront) {
+        application.requestUserAttention(Attention::Request::Informational);
+        application.cancelUserAttentionRequest(0);
+    } else if (notification == infiniteNotification) {
+        application.requestUserAttention(Attention::Request::Critical);
+    } else {
+        application.cancelUserAttentionRequest(0);
+    }
+}
+
+void DVCDocumentController::printDialogOnly(const QString& notification) {
+    Attention& application = document_.context().application;
+    // The view prints from a window of its own that is never shown; it goes
+    // with that window.
+    auto offscreen = std::make_unique<Window>();
+    offscreen->setContentSize(_pdfView ? _pdfView->size() : QSize(0, 0));
+    offscreen->setContentView(_pdfView);
+    if (notification == noNotification) {
+        application.cancelUserAttentionRequest(0);
+    } else if (notification == bringToFront) {
+        application.activateIgnoringOtherApps(true);
+    }
+    const QPointer<DVCDocumentController> self(this);
+    if (_pdfView) {
+        _pdfView->printDocument(this, sizeOfPDFDocument(_pdfView->document().get()));
+    }
+    // The document may have been closed while the print panel was open.
+    if (!self) {
+        return;
+    }
+    if (notification == noNotification) {
+        application.cancelUserAttentionRequest(0);
+    }
+    const QList<QRect> screens = Screen::frames();
+    offscreen->move(DocumentSizing::printPanelOrigin(
+        screens.isEmpty() ? std::nullopt : std::optional<QRect>(screens.first()),
+        offscreen->contentSize().width()));
+    offscreen.reset();
+    window()->close();
+}
+
+void DVCDocumentController::closeHidden() {
+    window()->setContentSize(QSize(0, 0));
+    window()->setExcludedFromWindowsMenu(true);
+    window()->close();
+}
+
+void DVCDocumentController::openPrintDialog() {
+    Attention& application = document_.context().application;
+    application.activateIgnoringOtherApps(true);
+    document_.printOperationWithSettings();
+    application.activateIgnoringOtherApps(true);
+}
+
+void DVCDocumentController::saveDocumentAs() {
+    if (!_pdfView) {
+        return;
+    }
+    const QPointer<DVCDocumentController> self(this);
+    const std::shared_ptr<PdfDocument> pdf = _pdfView->document();
+    if (pdf && (pdf->isLocked() || pdf->isRestricted())) {
+        const std::shared_ptr<PdfDocument> unlocked = askOwnerPassword(pdf->path());
+        if (!self || document_.isClosing()) {
+            return;
+        }
+        if (!unlocked) {
+            closeHidden();
+            return;
+        }
+        _pdfView->setDocument(unlocked);
+    }
+    const std::unique_ptr<SavePanel> panel = document_.context().makeSavePanel();
+    panel->setAllowedFileTypes({QStringLiteral("pdf")});
+    const int response = panel->runModal();
+    if (self && !document_.isClosing() && response == SavePanel::okResponse) {
+        writePDFToURL(panel->url());
+    }
+}
+
+void DVCDocumentController::writePDFToURL(const QString& path) {
+    const std::shared_ptr<PdfDocument> pdf = _pdfView ? _pdfView->document() : nullptr;
+    if (!pdf) {
+        log(QStringLiteral("Nothing to save: the job is not a readable PDF."));
+        return;
+    }
+    const QString target = path.isEmpty() ? pdf->path() : path;
+    if (!pdf->writeToPath(target)) {
+        log(QStringLiteral("Could not save the document to %1").arg(target));
+        return;
+    }
+    if (!path.isEmpty()) {
+        // The copy keeps the original's encryption: open it with the
+        // password that opened the original.
+        auto saved = std::make_shared<PdfDocument>(path);
+        if (pdf->wasUnlockedWithPassword()) {
+            saved->unlockWithPassword(pdf->password());
+        }
+        _pdfView->setDocument(saved);
+    }
+    window()->setWindowModified(false);
+}
+
+void DVCDocumentController::enqueueModal(void (DVCDocumentController::*work)()) {
+    QPointer<DVCDocumentController> self(this);
+    document_.context().modalQueue.enqueue([self, work] {
+        if (self && !self->document_.isClosing()) {
+            (self.data()->*work)();
+        }
+    });
+}
+
+void DVCDocumentController::connectActions() {
+    connect(ui_->actionSaveAs, &QAction::triggered, this,
+            [this] { enqueueModal(&DVCDocumentController::saveDocumentAs); });
+    connect(ui_->actionPrint, &QAction::triggered, this,
+            [this] { enqueueModal(&DVCDocumentController::openPrintDialog); });
+    connect(ui_->actionClose, &QAction::triggered, this, [this] { window()->close(); });
+    const auto onView = [this](void (PdfView::*act)()) {
+        return [this, act] {
+            if (_pdfView) {
+                (_pdfView.data()->*act)();
+            }
+        };
+    };
+    connect(ui_->actionCopy, &QAction::triggered, this, onView(&PdfView::copy));
+    connect(ui_->actionZoomIn, &QAction::triggered, this, onView(&PdfView::zoomIn));
+    connect(ui_->actionZoomOut, &QAction::triggered, this, onView(&PdfView::zoomOut));
+    connect(ui_->actionActualSize, &QAction::triggered, this, onView(&PdfView::zoomToActualSize));
+    connect(ui_->actionFitWidth, &QAction::triggered, this, [this] {
+        if (_pdfView) {
+            _pdfView->setAutoScales(true);
+        }
+    });
+    auto* modes = new QActionGroup(this);
+    modes->addAction(ui_->actionSinglePage);
+    modes->addAction(ui_->actionContinuous);
+    const auto showMode = [this](PdfView::DisplayMode mode) {
+        return [this, mode] {
+            if (_pdfView) {
+                _pdfView->setDisplayMode(mode);
+            }
+        };
+    };
+    connect(ui_->actionSinglePage, &QAction::triggered, this,
+            showMode(PdfView::DisplayMode::SinglePage));
+    connect(ui_->actionContinuous, &QAction::triggered, this,
+            showMode(PdfView::DisplayMode::SinglePageContinuous));
+    const auto turnPage = [this](int by) {
+        return [this, by] {
+            if (_pdfView) {
+                _pdfView->goToPage(_pdfView->currentPage() + by);
+            }
+        };
+    };
+    connect(ui_->actionPreviousPage, &QAction::triggered, this, turnPage(-1));
+    connect(ui_->actionNextPage, &QAction::triggered, this, turnPage(1));
+    connect(_pdfView, &PdfView::pageChanged, this, &DVCDocumentController::showPage);
+    connect(_pdfView, &PdfView::unlocked, this,
+            [this](const QString& password) { document_.unlockWithPassword(password); });
+}
+
+void DVCDocumentController::showPage(int page, int pageCount) {
+    ui_->pageLabel->setText(page < 0 ? QString()
+                                     : tr("Page %1 of %2").arg(page + 1).arg(pageCount));
+}
+
+} // namespace dravelo

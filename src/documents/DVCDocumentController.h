@@ -1,0 +1,71 @@
+#pragma once
+
+#include "platform/desktop/WindowController.h"
+
+#include <QPointer>
+#include <QSizeF>
+#include <QString>
+
+#include <memory>
+
+namespace Ui {
+class MyDocument;
+}
+
+namespace dravelo {
+
+class DVCMyDocument;
+class MyPDFView;
+class PdfDocument;
+
+// The window of a job document: it shows the job's PDF sized to the screen,
+// asks for the user's attention as notificationPrintJob says, and under
+// "Display print dialog only" shows only the print panel and closes again.
+// Closing the window closes the document, which deletes the job's files.
+class DVCDocumentController : public WindowController {
+    Q_OBJECT
+
+public:
+    DVCDocumentController(DVCMyDocument& document, const QString& windowNibName);
+    ~DVCDocumentController() override;
+
+    static QSizeF sizeOfPDFDocument(const PdfDocument* document);
+
+    // The Print command of the window.
+    void openPrintDialog();
+    // Saves a copy of the PDF where the user chooses, as it came; a
+    // protected PDF needs its owner password first.
+    void saveDocumentAs();
+    bool shouldCloseDocument() const override { return true; }
+    // Writes the PDF to the path and shows the written copy from then on; an
+    // empty path writes it back to its own file.
+    void writePDFToURL(const QString& path);
+
+    MyPDFView* pdfView() const { return _pdfView; }
+
+protected:
+    Window* makeWindow() override;
+    void windowDidLoad() override;
+
+private:
+    // The open-password prompt; false when the user cancelled it.
+    bool askOpenPassword(PdfDocument& pdf);
+    // The owner-password prompt of Save As: the file opened with its owner
+    // password, or null when the user cancelled the prompt.
+    std::shared_ptr<PdfDocument> askOwnerPassword(const QString& path);
+    void sizeWindowToScreen(PdfDocument& pdf);
+    void requestAttention(const QString& notification);
+    void printDialogOnly(const QString& notification);
+    // Hides the window for good and closes it, and with it the document.
+    void closeHidden();
+    void connectActions();
+    void showPage(int page, int pageCount);
+    // Runs modal work in turn with every other prompt and print panel.
+    void enqueueModal(void (DVCDocumentController::*work)());
+
+    DVCMyDocument& document_;
+    std::unique_ptr<Ui::MyDocument> ui_;
+    QPointer<MyPDFView> _pdfView;
+};
+
+} // namespace dravelo

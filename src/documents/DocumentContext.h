@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/desktop/Alert.h"
+#include "platform/desktop/SavePanel.h"
+
+namespace dravelo {
+
+class Attention;
+class ModalQueue;
+class Pasteboard;
+class PrintPanel;
+class UserDefaults;
+
+// What job documents, their windows and their views are given by the
+// platform layer. Tests hand in fakes; main() hands in the real thing.
+struct DocumentContext {
+    UserDefaults& defaults;
+    // The application object, through which attention is requested.
+    Attention& application;
+    Pasteboard& pasteboard;
+    PrintPanel& printPanel;
+    // The one queue of modal prompts and print panels.
+    ModalQueue& modalQueue;
+    AlertFactory makeAlert;
+    SavePanelFactory makeSavePanel;
+};
+
+} // namespace dravelo

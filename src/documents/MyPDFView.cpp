@@ -1,0 +1,75 @@
+#include "documents/MyPDFView.h"
+
+#include "app/SettingsKeys.h"
+#include "documents/DocumentContext.h"
+#include "platform/core/Log.h"
+#include "platform/core/UserDefaults.h"
+#include "platform/desktop/Pasteboard.h"
+#include "platform/desktop/Window.h"
+#include "platform/pdf/PdfDocument.h"
+#include "platform/pdf/PdfImage.h"
+#include "platform/print/PrintPanel.h"
+#include "platform/print/PrintSettings.h"
+
+namespace dravelo {
+namespace {
+
+const QString hideDocument = QStringLiteral("Hide Document");
+
+} // namespace
+
+MyPDFView::MyPDFView(QWidget* parent)
+    : PdfView(parent) {}
+
+void MyPDFView::setContext(const DocumentContext* context) {
+    context_ = context;
+    setPasteboard(context ? &context->pasteboard : nullptr);
+}
+
+void MyPDFView::printDocument(QObject*, const QSizeF&) {
+    if (!context_) {
+        return;
+    }
+    const QString action =
+        context_->defaults.stringForKey(SettingsKeys::printingAction).value_or(QString());
+    if (action == hideDocument) {
+        if (auto* shownIn = qobject_cast<Window*>(window())) {
+            shownIn->setContentSize(QSize(0, 0));
+            shownIn->setExcludedFromWindowsMenu(true);
+        }
+    }
+    try {
+        printWithSharedSettings();
+    } catch (const PrintPanel::Failure& failure) {
+        log(QStringLiteral("Error: %1").arg(failure.reason()));
+    }
+}
+
+void MyPDFView::printWithSharedSettings() {
+    const std::shared_ptr<PdfDocument> shown = document();
+    if (!shown || !shown->isReadable()) {
+        throw PrintPanel::Failure(QStringLiteral("The document is not a readable PDF."));
+    }
+    if (shown->isLocked()) {
+        throw PrintPanel::Failure(QStringLiteral("The document is locked by a password."));
+    }
+    context_->printPanel.runModal(*shown, PrintSettings::shared(), true, true);
+}
+
+void MyPDFView::copy() {
+    if (hasSelection()) {
+        PdfView::copy();
+        return;
+    }
+    if (!context_) {
+        return;
+    }
+    const std::shared_ptr<PdfDocument> shown = document();
+    const int page = currentPage();
+    const QByteArray pagePdf = shown && page >= 0 ? shown->pageAsPdf(page) : QByteArray();
+    const QByteArray tiff = PdfImage(pagePdf).tiffRepresentation();
+    context_->pasteboard.setContents(
+        {{QString(Pasteboard::pdfType), pagePdf}, {QString(Pasteboard::tiffType), tiff}});
+}
+
+} // namespace dravelo
