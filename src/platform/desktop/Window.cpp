@@ -34,13 +34,12 @@ QSize Window::contentSize() const {
 }
 
 void Window::setContentSize(const QSize& size) {
+    contentSize_ = size;
     if (size.isEmpty()) {
-        contentSize_ = QSize(0, 0);
         // A window system cannot show a window of no size: it is hidden.
         hide();
         return;
     }
-    contentSize_ = size;
     if (!contentView_) {
         resize(size);
         return;

@@ -178,6 +178,8 @@ void PdfView::zoomToActualSize() {
 
 void PdfView::setZoom(qreal zoom) {
     clearSelection();
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setZoomFactor(std::clamp(zoom, smallestZoom, largestZoom));
 }
 
@@ -192,8 +194,10 @@ void PdfView::applyAutoScale() {
     const QMargins margins = documentMargins();
     const int pageCount = pdf_.pageCount();
     const bool column = displayMode() == DisplayMode::SinglePageContinuous && pageCount > 1;
-    int width = contentsRect().width() - margins.left() - margins.right();
-    int height = contentsRect().height() - margins.top() - margins.bottom() - pageSpacing();
+    // A pixel spare each way: page sizes are rounded, and a page one pixel
+    // too large would bring in the scroll bars.
+    int width = contentsRect().width() - margins.left() - margins.right() - 2;
+    int height = contentsRect().height() - margins.top() - margins.bottom() - pageSpacing() - 2;
     if (column) {
         width -= verticalScrollBar()->sizeHint().width();
     }
@@ -209,6 +213,10 @@ void PdfView::applyAutoScale() {
     if (widest <= 0 || tallest <= 0 || width <= 0 || height <= 0) {
         return;
     }
+    // Scaled to the view, the pages need no scroll bar but the column's:
+    // bars left to come and go would take room the scaling counted on.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(column ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     qreal zoom = width / widest;
     if (!column) {
         zoom = std::min(zoom, height / tallest);
