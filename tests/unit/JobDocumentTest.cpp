@@ -1,3 +1,4 @@
+#include "support/ControllerHarness.h"
 #include "support/DocumentHarness.h"
 #include "support/LogRecorder.h"
 
@@ -17,6 +18,7 @@ using dravelo::DVCDocumentController;
 using dravelo::DVCMyDocument;
 using dravelo::PdfDocument;
 using dravelo::Window;
+using dravelo::test::ControllerHarness;
 using dravelo::test::DocumentHarness;
 using dravelo::test::LogRecorder;
 using dravelo::test::ScriptedAlert;
@@ -291,6 +293,26 @@ TEST(JobDocument, ADocumentClosedBeforeItsDeferredLoadIsNotTouchedByIt) {
     DocumentHarness::processEvents();
     EXPECT_FALSE(h.jobFilesExist("job"));
     EXPECT_EQ(h.printPanel.showings.size(), 1);
+}
+
+TEST(JobDocument, CloseAllClosesEveryJobAndDeletesItsFiles) {
+    DocumentHarness d;
+    ControllerHarness h;
+    h.documents.registerDocumentType(QStringLiteral("ppf"), [&d](const QString& path) {
+        return std::make_unique<DVCMyDocument>(path, *d.context);
+    });
+    for (const QString& name : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}) {
+        d.writeJob(name);
+        ASSERT_NE(h.documents.openDocument(d.stagingFile(name + ".ppf"), true), nullptr);
+    }
+    // A configuration file already gone leaves the print data to delete.
+    QFile::remove(d.stagingFile("b.pcf"));
+    h.controller().closeAll();
+    DocumentHarness::processEvents();
+    EXPECT_TRUE(h.documents.documents().isEmpty());
+    for (const QString& name : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}) {
+        EXPECT_FALSE(d.jobFilesExist(name)) << name.toStdString();
+    }
 }
 
 } // namespace
