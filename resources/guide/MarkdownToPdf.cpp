@@ -1,11 +1,13 @@
 // Build-time tool: turns a Markdown text into a PDF (the user guide).
 // Usage: markdown-to-pdf INPUT.md OUTPUT.pdf
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QTextDocument>
+#include <QUrl>
 
 #include <cstdio>
 
@@ -22,6 +24,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     QTextDocument document;
+    // Images are named relative to the Markdown file.
+    document.setMetaInformation(
+        QTextDocument::DocumentUrl,
+        QUrl::fromLocalFile(QFileInfo(input).absoluteFilePath()).toString());
     document.setMarkdown(QString::fromUtf8(input.readAll()));
 
     QPdfWriter writer(QString::fromLocal8Bit(argv[2]));
