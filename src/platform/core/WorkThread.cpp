@@ -15,16 +15,18 @@ WorkThread::~WorkThread() {
 }
 
 void WorkThread::post(Work work) {
-    send([queue = queue_, work = std::move(work)]() mutable { queue->post(std::move(work)); });
+    send([queue = queue_, work = std::move(work)]() mutable { queue->post(std::move(work)); },
+         true);
 }
 
+// Before the thread started nothing can be under way: nothing to interrupt.
 void WorkThread::interrupt(std::function<void()> now) {
-    send(std::move(now));
+    send(std::move(now), false);
 }
 
-bool WorkThread::send(std::function<void()> call) {
+bool WorkThread::send(std::function<void()> call, bool start) {
     const std::lock_guard lock(mutex_);
-    if (stopped_) {
+    if (stopped_ || (!thread_ && !start)) {
         return false;
     }
     if (!thread_) {

@@ -28,9 +28,9 @@ public:
     void stop(std::chrono::milliseconds limit) override;
 
 private:
-    // Hands `call` to the thread's event loop, starting the thread if needed.
-    // False once stopped.
-    bool send(std::function<void()> call);
+    // Hands `call` to the thread's event loop, starting the thread if asked
+    // to. False once stopped, or when the thread was not started.
+    bool send(std::function<void()> call, bool start);
 
     QString name_;
     std::mutex mutex_;
