@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/network/NetworkInterfaces.h"
 #include "server/DVCKeyringItem.h"
 
 #include <QByteArray>
@@ -50,6 +51,9 @@ public:
     // address (the serviceUrl setting) of the connection concerned.
     using StateObserver = std::function<void(ConnectionState state, const QString& address)>;
 
+    // A line for the user saying whether the client is connected, and where.
+    static QString describe(ConnectionState state, const QString& address);
+
     explicit DVCWebsocket(DVCWebsocketContext context);
     virtual ~DVCWebsocket();
 
@@ -82,6 +86,8 @@ public:
     QByteArray genClientPackageData() const;
     // The machine's IPv4 addresses run together, loopback left out.
     static QString getIP();
+    // The same text for the addresses given, in their order.
+    static QString getIP(const QList<InterfaceAddress>& addresses);
 
 private:
     class Session;
