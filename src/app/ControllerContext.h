@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/desktop/Alert.h"
+#include "server/DVCWebsocket.h"
 
 #include <QString>
 
@@ -46,6 +47,8 @@ struct ControllerContext {
     // What job documents are opened with; without it, "ppf" files open as
     // whatever document type the caller registered.
     const DocumentContext* jobDocuments = nullptr;
+    // Shows the print server connection's state (the tray icon's tooltip).
+    DVCWebsocket::StateObserver showConnectionState = {};
 };
 
 } // namespace dravelo

@@ -13,6 +13,7 @@
 #include "platform/files/DiskImageTool.h"
 #include "platform/process/TaskRunner.h"
 #include "server/DVCKeyring.h"
+#include "server/DVCWebsocket.h"
 #include "services/DVCNotificationCenter.h"
 
 #include <QCoreApplication>
@@ -44,6 +45,7 @@ void DVCDraveloController::init() {
         context_.makeAlert, context_.printSpooler,
         [center = notificationCenter_](const QString& text) { center->sendNotification(text); });
     registerDocumentTypes();
+    createWebsocket();
     willTerminate_ =
         QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit,
                          QCoreApplication::instance(), [this] { applicationEnding(); });
@@ -117,7 +119,19 @@ void DVCDraveloController::connect() {
         openNewPreferencesWindow();
         return;
     }
-    log(QStringLiteral("Cannot connect: this client has no print server session."));
+    if (!websocket_) {
+        createWebsocket();
+    }
+    websocket_->connect();
+}
+
+void DVCDraveloController::createWebsocket() {
+    websocket_ = DVCWebsocket::create(context_.defaults, context_.homePath);
+    websocket_->setJobLock(jobLock_);
+    websocket_->setNotificationCenter(notificationCenter_);
+    if (context_.showConnectionState) {
+        websocket_->setStateObserver(context_.showConnectionState);
+    }
 }
 
 void DVCDraveloController::closeAll() {
@@ -138,6 +152,10 @@ void DVCDraveloController::applicationEnding() {
     // Intake stops first, so no job is moved in and no volume mounted while
     // the staging directory is emptied and the volume unmounted.
     stopIntake();
+    // After intake, so the session never waits for a watcher pass to end.
+    if (websocket_) {
+        websocket_->stop();
+    }
     disconnectDrivemap();
     staging_.empty();
     if (!context_.defaults.boolForKey(SettingsKeys::rememberCredentials)) {

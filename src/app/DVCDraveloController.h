@@ -21,6 +21,7 @@ namespace dravelo {
 
 class DVCNotificationCenter;
 class DVCPrintDefault;
+class DVCWebsocket;
 class Pasteboard;
 class RepeatingTimer;
 
@@ -86,6 +87,8 @@ public:
     QString driveMapImagePath() const;
 
     std::mutex& jobLock() { return jobLock_; }
+    // The print server session, created at start-up.
+    const std::shared_ptr<DVCWebsocket>& websocket() const { return websocket_; }
 
     // How long direct printing waits for the print command.
     static constexpr std::chrono::seconds printCommandTimeout{30};
@@ -112,6 +115,7 @@ private:
     void noteOnce(const QString& line);
     void giveUpUnreadableChange(std::int64_t changeCount);
 
+    void createWebsocket();
     void openNewPreferencesWindow();
     // Shows a notification; callable from any thread.
     void notifyUser(const QString& text);
@@ -125,6 +129,7 @@ private:
     // Shared with the prompts queued for it, which may outlive a pass.
     std::shared_ptr<DVCPrintDefault> printDef;
     std::mutex jobLock_;
+    std::shared_ptr<DVCWebsocket> websocket_;
     // Touched by the watcher thread alone (and by init before it starts):
     // what it last did to the volume, whether the volume is ready to scan,
     // whether an unusable mount point was reported, and the entries noted

@@ -124,7 +124,12 @@ int main(int argc, char** argv) {
 
     // The tray menu's commands reach the controller, made just below.
     DVCDraveloController* commands = nullptr;
-    TrayIcon tray(QIcon(QStringLiteral(":/dravelo.svg")), QStringLiteral("Dravelo Client"),
+    const QString title = QStringLiteral("Dravelo Client");
+    const auto toolTip = [&title](DVCWebsocket::ConnectionState state, const QString& address) {
+        return title + QLatin1Char('\n') + DVCWebsocket::describe(state, address);
+    };
+    TrayIcon tray(QIcon(QStringLiteral(":/dravelo.svg")),
+                  toolTip(DVCWebsocket::ConnectionState::NoConnection, {}),
                   {{QStringLiteral("Preferences…"), [&] { commands->showPreferences(); }},
                    {QStringLiteral("Connect"), [&] { commands->connect(); }},
                    {QStringLiteral("Close All"), [&] { commands->closeAll(); }},
@@ -135,11 +140,15 @@ int main(int argc, char** argv) {
         return tray.showMessage(title, body);
     };
 
-    DVCDraveloController controller({defaults, tasks, workspace, documents, diskImages, pasteboard,
-                                     home, userGuidePath(), openSettingsFile, showTrayMessage,
-                                     printSpooler, ModalQueue::shared(),
-                                     [] { return std::make_unique<DialogAlert>(); },
-                                     &jobDocuments});
+    const auto showConnectionState = [&tray, &toolTip](DVCWebsocket::ConnectionState state,
+                                                       const QString& address) {
+        tray.setToolTip(toolTip(state, address));
+    };
+
+    DVCDraveloController controller(
+        {defaults, tasks, workspace, documents, diskImages, pasteboard, home, userGuidePath(),
+         openSettingsFile, showTrayMessage, printSpooler, ModalQueue::shared(),
+         [] { return std::make_unique<DialogAlert>(); }, &jobDocuments, showConnectionState});
     commands = &controller;
     controller.init();
 

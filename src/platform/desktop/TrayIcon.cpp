@@ -32,6 +32,10 @@ bool TrayIcon::show() {
     return true;
 }
 
+void TrayIcon::setToolTip(const QString& toolTip) {
+    icon_->setToolTip(toolTip);
+}
+
 bool TrayIcon::showMessage(const QString& title, const QString& body) {
     if (!icon_->isVisible() || !QSystemTrayIcon::supportsMessages()) {
         return false;

@@ -30,6 +30,8 @@ public:
     // Shows the icon when the desktop has a system tray; false otherwise.
     bool show();
 
+    void setToolTip(const QString& toolTip);
+
     // Shows a message from the icon; false when there is no tray to show it.
     bool showMessage(const QString& title, const QString& body);
 
