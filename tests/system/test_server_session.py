@@ -1,0 +1,182 @@
+import json
+import os
+import unittest
+
+import dbus
+
+from harness import HERE, Client, Cupsd, SessionBus, Xvfb, wait_until, write_pdf
+from print_server import PrintServer
+
+SERVICE = "Dravelo Client Credentials"
+PYTHON = "/usr/bin/python3"
+RECORDER = HERE.parent / "integration" / "notifications" / "notification_recorder.py"
+TRAY_WATCHER = HERE / "tray_watcher.py"
+ITEM = "org.kde.StatusNotifierItem"
+CONNECTION_ERROR = "Connection Error - Please check your settings"
+
+
+class Desktop:
+    """What a desktop session gives the client: an X server, a session bus
+    with an unlocked keyring, a notification service that records what it is
+    asked to show, and a system tray whose menu the test can use."""
+
+    def __enter__(self):
+        self.bus = SessionBus(keyring=True).__enter__()
+        self.xvfb = Xvfb().__enter__()
+        self.record = self.bus.root / "notifications.jsonl"
+        recorder_ready = self.bus.root / "recorder.ready"
+        tray_ready = self.bus.root / "tray.ready"
+        self.bus._spawn([PYTHON, str(RECORDER), "--record", str(self.record),
+                         "--ready", str(recorder_ready)])
+        self.bus._spawn([PYTHON, str(TRAY_WATCHER), str(tray_ready)])
+        for ready in (recorder_ready, tray_ready):
+            wait_until(ready.exists, 15, what=f"{ready.stem} to start")
+        self.connection = dbus.bus.BusConnection(self.bus.address)
+        return self
+
+    def __exit__(self, *exc):
+        self.connection.close()
+        self.xvfb.__exit__(*exc)
+        self.bus.__exit__(*exc)
+
+    def client_environment(self, base):
+        env = dict(base)
+        env.update(self.bus.client_environment())
+        env.update(self.xvfb.client_environment())
+        return env
+
+    def store_credentials(self, account, password):
+        stored = self.bus.secret_tool("store", "--label=Dravelo", "service", SERVICE,
+                                      "account", account, secret=password)
+        assert stored.returncode == 0, stored.stderr
+
+    def notifications(self):
+        if not self.record.exists():
+            return []
+        return [json.loads(line)["body"] for line in self.record.read_text().splitlines()]
+
+    def _tray_item(self):
+        watcher = self.connection.get_object("org.kde.StatusNotifierWatcher",
+                                             "/StatusNotifierWatcher")
+        items = wait_until(lambda: watcher.Get("org.kde.StatusNotifierWatcher",
+                                               "RegisteredStatusNotifierItems",
+                                               dbus_interface=dbus.PROPERTIES_IFACE),
+                           15, what="the tray icon")
+        return self.connection.get_object(str(items[-1]), "/StatusNotifierItem")
+
+    def tooltip(self):
+        _, _, title, text = self._tray_item().Get(ITEM, "ToolTip",
+                                                  dbus_interface=dbus.PROPERTIES_IFACE)
+        return f"{title}\n{text}"
+
+    def choose_from_tray_menu(self, label):
+        item = self._tray_item()
+        path = item.Get(ITEM, "Menu", dbus_interface=dbus.PROPERTIES_IFACE)
+        menu = self.connection.get_object(item.bus_name, path)
+        _, (_, _, entries) = menu.GetLayout(0, -1, [], dbus_interface="com.canonical.dbusmenu")
+        ids = [entry[0] for entry in entries if entry[1].get("label") == label]
+        assert ids, f"no tray menu entry {label!r}"
+        menu.Event(ids[0], "clicked", dbus.Int32(0, variant_level=1), dbus.UInt32(0),
+                   dbus_interface="com.canonical.dbusmenu")
+
+
+class ServerSession(unittest.TestCase):
+    def start(self, desktop, settings, base_env=os.environ):
+        client = Client(env=desktop.client_environment(base_env), settings=settings)
+        self.addCleanup(client.__exit__)
+        client.start()
+        client.wait_for_log("~/.dravelo Created.")
+        return client
+
+    def test_an_announced_job_is_downloaded_deleted_announced_and_printed(self):
+        with Cupsd() as cups, Desktop() as desktop, PrintServer() as server:
+            pdf = desktop.bus.root / "job.pdf"
+            write_pdf(pdf, "From the print server")
+            server.files = {"job1.ppf": pdf.read_bytes(), "job1.pcf": b"copies=1\n"}
+            desktop.store_credentials("alice", "s3cret")
+            client = self.start(desktop, {"serviceUrl": server.address,
+                                          "actionPrintJob": "Print directly to printer"},
+                                cups.environment())
+            self.assertIn("Not connected to the print server", desktop.tooltip())
+            self.assertEqual(server.requests, [], "the client never connects on its own")
+
+            desktop.choose_from_tray_menu("Connect")
+            client.wait_for_log("Opened")
+            frames = server.wait_for(server.binary_frames, what="the client package")
+            package = json.loads(frames[0])
+            self.assertEqual(package["type"], 200001)
+            self.assertEqual(package["size"], 0)
+            self.assertEqual(package["data"]["MachineName"], "")
+            self.assertNotIn("127.0.0.1", package["data"]["IPAddress"])
+            self.assertIn(b"\n    ", frames[0], "pretty-printed")
+            handshake = server.requests_for("GET")[0]
+            self.assertEqual(handshake[2]["Authorization"], server.expected)
+            wait_until(lambda: f"Connected to the print server at {server.address}"
+                       in desktop.tooltip(), 5, what="the tooltip")
+
+            server.push_job("42", "job1.ppf", "job1.pcf")
+            server.wait_for(lambda: server.requests_for("DELETE"), what="the deletion")
+            downloads = server.requests_for("GET")[1:]
+            self.assertEqual([path for _, path, _ in downloads],
+                             ["/SessionStorage/api/printjob/file/job1.ppf/eoq",
+                              "/SessionStorage/api/printjob/file/job1.pcf/eoq"])
+            for (_, _, headers), kind in zip(downloads, ["ppf", "pcf"]):
+                self.assertEqual(headers["Authorization"], server.expected)
+                self.assertEqual(headers["File_Name"], f"job1.{kind}")
+                self.assertEqual(headers["Print_Job_Id"], "42")
+                self.assertEqual(headers["Print_Job_Type"], kind)
+            _, path, headers = server.requests_for("DELETE")[0]
+            self.assertEqual(path, "/SessionStorage/api/PrintJob/42")
+            self.assertEqual(headers["Print_Job_Type"], "delete")
+
+            cups.wait_for_completed_jobs(1)
+            self.assertTrue(cups.printed().startswith(b"%PDF"))
+            wait_until(lambda: "New Print Job Found" in desktop.notifications(), 5,
+                       what="the notification")
+            self.assertEqual(desktop.notifications()[:2],
+                             ["Connected to Server", "New Print Job Found"])
+            road = [line for line in client.log()
+                    if line in ("Received a Job Package", "Downloading files",
+                                "Finished downloading files", "Deleting job from server")]
+            self.assertEqual(road, ["Received a Job Package", "Downloading files",
+                                    "Finished downloading files", "Deleting job from server"])
+
+            # A name reaching outside the home directory: nothing is fetched.
+            server.push_job("43", "../escape.ppf", "escape.pcf")
+            client.wait_for_log('Refused a job package: "../escape.ppf" is not a plain file name')
+            self.assertEqual(len(server.requests_for("GET")), 3)
+            self.assertEqual(len(server.requests_for("DELETE")), 1)
+            self.assertEqual(client.stop(), 0)
+
+    def test_failures_are_reported_and_a_server_close_only_shows_in_the_tooltip(self):
+        with Desktop() as desktop, PrintServer() as server:
+            desktop.store_credentials("alice", "wrong")
+            client = self.start(desktop, {"serviceUrl": "127.0.0.1:9"})
+
+            desktop.choose_from_tray_menu("Connect")
+            wait_until(lambda: desktop.notifications() == [CONNECTION_ERROR], 35,
+                       what="the connection error")
+            self.assertTrue(any(line.startswith("Error occured with websocket: ")
+                                for line in client.log()))
+
+            client.write_settings({"serviceUrl": server.address})
+            desktop.choose_from_tray_menu("Connect")
+            wait_until(lambda: len(desktop.notifications()) == 2, 35, what="the refusal")
+            self.assertEqual(desktop.notifications(), [CONNECTION_ERROR] * 2)
+            self.assertEqual(server.connections(), 0)
+            self.assertIn("Not connected to the print server", desktop.tooltip())
+
+            desktop.store_credentials("alice", "s3cret")
+            desktop.choose_from_tray_menu("Connect")
+            client.wait_for_log("Opened")
+            wait_until(lambda: "Connected to the print server" in desktop.tooltip(), 5,
+                       what="the tooltip")
+            server.close_connections()
+            wait_until(lambda: "Not connected to the print server" in desktop.tooltip(), 5,
+                       what="the tooltip after the server closed")
+            self.assertEqual(desktop.notifications(), [CONNECTION_ERROR] * 2 + ["Connected to Server"])
+            self.assertEqual(client.stop(), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
