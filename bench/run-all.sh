@@ -12,14 +12,14 @@ build_log=$(mktemp)
 trap 'rm -f "$build_log"' EXIT
 if ! { [ -f "$build_dir/CMakeCache.txt" ] ||
        cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo; } >"$build_log" 2>&1 ||
-   ! cmake --build "$build_dir" -j"$(nproc)" --target dravelo qt_baseline print_paths >>"$build_log" 2>&1; then
+   ! cmake --build "$build_dir" -j"$(nproc)" --target dravelo qt_baseline print_paths server_download_probe >>"$build_log" 2>&1; then
     cat "$build_log" >&2
     exit 1
 fi
 
 status=0
 for benchmark in startup_memory.py drop_folder_latency.py clipboard_large_job.py job_windows.py \
-    print_spooling.py; do
+    print_spooling.py server_download.py; do
     echo "== $benchmark"
     python3 "$root/bench/$benchmark" "$build_dir" || status=$?
     echo
