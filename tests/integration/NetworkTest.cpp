@@ -1,0 +1,243 @@
+// The network layer against a small HTTP and TCP peer on loopback, in this
+// process: downloads streamed into files, error statuses, stalls, refused
+// connections, failed writes, and the WebSocket's own handshake time-out.
+// Also the work thread the print server session runs on.
+
+#include "platform/core/WorkThread.h"
+#include "platform/network/SystemHttpClient.h"
+#include "platform/network/SystemWebSocket.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using dravelo::HttpClient;
+using dravelo::SystemHttpClient;
+using dravelo::SystemWebSocket;
+using dravelo::WebSocket;
+using dravelo::WorkQueue;
+using dravelo::WorkThread;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Answers each HTTP request by its path: "/ok" with the body, "/missing"
+// with 404 and a body, "/stall" with the start of a body and then nothing,
+// "/silent" with nothing at all.
+class HttpPeer {
+public:
+    explicit HttpPeer(QByteArray body)
+        : body_(std::move(body)) {
+        server_.listen(QHostAddress::LocalHost);
+        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::readyRead, socket,
+                                 [this, socket] { answer(socket); });
+            }
+        });
+    }
+
+    QUrl url(const QString& path) const {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path));
+    }
+
+private:
+    void answer(QTcpSocket* socket) {
+        const QByteArray request = socket->peek(socket->bytesAvailable());
+        if (!request.contains("\r\n\r\n")) {
+            return;
+        }
+        socket->readAll();
+        const QByteArray path = request.split(' ').value(1);
+        if (path == "/ok") {
+            respond(socket, "200 OK", body_, body_.size());
+        } else if (path == "/missing") {
+            respond(socket, "404 Not Found", "no such file", 12);
+        } else if (path == "/stall") {
+            respond(socket, "200 OK", body_.left(10), body_.size());
+        }
+    }
+
+    static void respond(QTcpSocket* socket, const QByteArray& status, const QByteArray& body,
+                        qsizetype length) {
+        socket->write("HTTP/1.1 " + status + "\r\nContent-Length: " + QByteArray::number(length) +
+                      "\r\nConnection: close\r\n\r\n" + body);
+        if (body.size() == length) {
+            socket->disconnectFromHost();
+        }
+    }
+
+    QByteArray body_;
+    QTcpServer server_;
+};
+
+struct Result {
+    bool done = false;
+    HttpClient::Outcome outcome;
+};
+
+class Network : public ::testing::Test {
+protected:
+    Result download(const QUrl& url) {
+        auto result = std::make_shared<Result>();
+        http.download(url, {{"File_Name", "job.ppf"}}, target(),
+                      [result](const HttpClient::Outcome& outcome) {
+                          result->done = true;
+                          result->outcome = outcome;
+                      });
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(result->done, 10000); }();
+        return *result;
+    }
+    QString target() const { return folder.filePath(QStringLiteral("job.ppf")); }
+    QByteArray targetContent() const {
+        QFile file(target());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<absent>");
+    }
+    QStringList folderEntries() const {
+        return QDir(folder.path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+
+    QByteArray body = QByteArray(3 * 1024 * 1024, 'x') + "%%EOF";
+    HttpPeer peer{body};
+    QTemporaryDir folder;
+    SystemHttpClient http{300ms};
+};
+
+TEST_F(Network, DownloadsReplaceTheFileWholeOrLeaveItAlone) {
+    QTcpServer closed;
+    closed.listen(QHostAddress::LocalHost);
+    const QUrl refused = QUrl(QStringLiteral("http://127.0.0.1:%1/ok").arg(closed.serverPort()));
+    closed.close();
+    const struct {
+        QUrl url;
+        HttpClient::Outcome::Kind kind;
+        QByteArray content;
+    } cases[] = {
+        {peer.url("/ok"), HttpClient::Outcome::Succeeded, body},
+        {peer.url("/missing"), HttpClient::Outcome::Succeeded, "no such file"},
+        {peer.url("/stall"), HttpClient::Outcome::TransportFailed, "before"},
+        {refused, HttpClient::Outcome::TransportFailed, "before"},
+        {QUrl(QStringLiteral("http://[bad")), HttpClient::Outcome::TransportFailed, "before"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url.toString().toStdString());
+        QFile::remove(target());
+        QFile before(target());
+        ASSERT_TRUE(before.open(QIODevice::WriteOnly));
+        before.write("before");
+        before.close();
+
+        const Result result = download(c.url);
+        EXPECT_EQ(result.outcome.kind, c.kind) << result.outcome.error.toStdString();
+        EXPECT_EQ(targetContent(), c.content);
+        EXPECT_EQ(folderEntries(), QStringList{QStringLiteral("job.ppf")});
+    }
+}
+
+TEST_F(Network, DownloadReplacesALinkInsteadOfWritingThroughIt) {
+    const QString elsewhere = folder.filePath(QStringLiteral("elsewhere.txt"));
+    QFile outside(elsewhere);
+    ASSERT_TRUE(outside.open(QIODevice::WriteOnly));
+    outside.write("keep");
+    outside.close();
+    ASSERT_TRUE(QFile::link(elsewhere, target()));
+
+    EXPECT_EQ(download(peer.url("/ok")).outcome.kind, HttpClient::Outcome::Succeeded);
+    EXPECT_FALSE(QFileInfo(target()).isSymLink());
+    EXPECT_EQ(targetContent(), body);
+    ASSERT_TRUE(outside.open(QIODevice::ReadOnly));
+    EXPECT_EQ(outside.readAll(), "keep");
+}
+
+TEST_F(Network, AFailedWriteLeavesNoPartialFile) {
+    // A file size limit stands in for a full disk: writes past it fail.
+    rlimit previous{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = previous;
+    small.rlim_cur = 1024 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const Result result = download(peer.url("/ok"));
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(result.outcome.kind, HttpClient::Outcome::WriteFailed);
+    EXPECT_FALSE(result.outcome.error.isEmpty());
+    EXPECT_TRUE(folderEntries().isEmpty());
+}
+
+TEST_F(Network, DeletionCountsOnlyTransportFailures) {
+    auto outcomes = std::make_shared<QList<HttpClient::Outcome::Kind>>();
+    for (const QString& path : {QStringLiteral("/missing"), QStringLiteral("/stall")}) {
+        http.deleteResource(peer.url(path), {}, [outcomes](const HttpClient::Outcome& outcome) {
+            outcomes->append(outcome.kind);
+        });
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(outcomes->size(), 2, 10000);
+    EXPECT_TRUE(outcomes->contains(HttpClient::Outcome::Succeeded));
+    EXPECT_TRUE(outcomes->contains(HttpClient::Outcome::TransportFailed));
+}
+
+TEST(NetworkWebSocket, HandshakeIsGivenUpWhenThePeerStaysSilent) {
+    QTcpServer silent;
+    silent.listen(QHostAddress::LocalHost);
+    SystemWebSocket socket(200ms);
+    QString failure;
+    bool opened = false;
+    socket.setCallbacks(
+        {[&] { opened = true; }, [&](const QString& error) { failure = error; }, {}, {}, {}});
+    socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/ws").arg(silent.serverPort())),
+                {{"Authorization", "Basic Og=="}});
+    QTRY_VERIFY_WITH_TIMEOUT(!failure.isEmpty(), 5000);
+    EXPECT_TRUE(failure.startsWith(QStringLiteral("The opening handshake timed out")));
+    EXPECT_FALSE(opened);
+    EXPECT_TRUE(socket.isFinished());
+}
+
+TEST(NetworkWorkThread, RunsWorkInOrderOnItsThreadAndStopsWhileWorkWaits) {
+    WorkThread thread(QStringLiteral("test work thread"));
+    auto order = std::make_shared<QList<int>>();
+    auto done = std::make_shared<WorkQueue::Done>();
+    auto mutex = std::make_shared<std::mutex>();
+    QThread* const testThread = QThread::currentThread();
+    thread.post([=](WorkQueue::Done finish) {
+        const std::lock_guard lock(*mutex);
+        order->append(QThread::currentThread() == testThread ? -1 : 1);
+        *done = std::move(finish); // finishes later
+    });
+    thread.post([=](WorkQueue::Done finish) {
+        const std::lock_guard lock(*mutex);
+        order->append(2);
+        finish();
+    });
+    const auto seen = [&] {
+        const std::lock_guard lock(*mutex);
+        return *order;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(seen(), QList<int>{1}, 5000);
+    QTest::qWait(50);
+    EXPECT_EQ(seen(), QList<int>{1}) << "the second piece waits for the first";
+
+    thread.interrupt([=] { (*done)(); });
+    QTRY_COMPARE_WITH_TIMEOUT(seen(), (QList<int>{1, 2}), 5000);
+
+    // A piece that never finishes does not hold up stopping.
+    thread.post([](WorkQueue::Done) {});
+    QElapsedTimer clock;
+    clock.start();
+    thread.stop(3s);
+    EXPECT_LT(clock.elapsed(), 3000);
+}
+
+} // namespace
