@@ -17,11 +17,16 @@ if ! { [ -f "$build_dir/CMakeCache.txt" ] ||
     exit 1
 fi
 
+# Debian's Python modules (python3-aiohttp for the print server) belong to the
+# system's interpreter.
+python=/usr/bin/python3
+[ -x "$python" ] || python=python3
+
 status=0
 for benchmark in startup_memory.py drop_folder_latency.py clipboard_large_job.py job_windows.py \
     print_spooling.py server_download.py; do
     echo "== $benchmark"
-    python3 "$root/bench/$benchmark" "$build_dir" || status=$?
+    "$python" "$root/bench/$benchmark" "$build_dir" || status=$?
     echo
 done
 echo "== base64-vs-coreutils.sh"

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """A 200 MB job from the print server: throughput, memory and UI-thread
 lateness of the client's server session, side by side with `curl -o` on the
 same file from the same server in the same run.

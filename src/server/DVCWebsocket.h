@@ -4,7 +4,6 @@
 #include "server/DVCKeyringItem.h"
 
 #include <QByteArray>
-#include <QJsonValue>
 #include <QString>
 
 #include <functional>
