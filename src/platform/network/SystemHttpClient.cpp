@@ -23,10 +23,10 @@ bool deliveredWholeBody(QNetworkReply* reply) {
         return true;
     }
     const bool hasStatus = !reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isNull();
-    const bool contentError = error >= QNetworkReply::ContentAccessDenied &&
-                              error <= QNetworkReply::UnknownContentError;
-    const bool serverError = error >= QNetworkReply::InternalServerError &&
-                             error <= QNetworkReply::UnknownServerError;
+    const bool contentError =
+        error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError;
+    const bool serverError =
+        error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError;
     return hasStatus && (contentError || serverError);
 }
 
