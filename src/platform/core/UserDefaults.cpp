@@ -73,6 +73,23 @@ void UserDefaults::setInteger(const QString& key, int value) {
     settings_.setValue(key, value);
 }
 
+bool UserDefaults::setString(const QString& key, const QString& value) {
+    std::lock_guard lock(mutex_);
+    // Checked first: QSettings keeps a change it failed to write and would
+    // answer reads with it.
+    if (!settings_.isWritable()) {
+        return false;
+    }
+    // A null text would be written as no value at all.
+    settings_.setValue(key, value.isNull() ? QStringLiteral("") : value);
+    settings_.sync();
+    return settings_.status() != QSettings::AccessError;
+}
+
+bool UserDefaults::setBool(const QString& key, bool value) {
+    return setString(key, value ? QStringLiteral("yes") : QStringLiteral("no"));
+}
+
 void UserDefaults::synchronize() {
     std::lock_guard lock(mutex_);
     settings_.sync();

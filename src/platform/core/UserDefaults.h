@@ -36,6 +36,13 @@ public:
     // Writes a value into the file.
     void setInteger(const QString& key, int value);
 
+    // Write a value into the file at once. A Boolean is written as "yes" or
+    // "no", the form the file's registered defaults take. When the file
+    // cannot be written, nothing changes, so that reads go on giving what
+    // the file holds, and false is returned.
+    bool setString(const QString& key, const QString& value);
+    bool setBool(const QString& key, bool value);
+
     // Flushes pending writes and takes in changes made by other processes.
     void synchronize();
 
