@@ -19,9 +19,9 @@ void DVCDraveloController::setupUserDefaults() {
     }
     defaults.registerDefaults({
         {SettingsKeys::serviceUrl, QString()},
-        {SettingsKeys::actionPrintJob, QStringLiteral("Preview print job")},
-        {SettingsKeys::notificationPrintJob, QStringLiteral("Single Notification")},
-        {SettingsKeys::printingAction, QStringLiteral("No Action")},
+        {SettingsKeys::actionPrintJob, SettingsKeys::previewPrintJob},
+        {SettingsKeys::notificationPrintJob, SettingsKeys::singleNotification},
+        {SettingsKeys::printingAction, SettingsKeys::noAction},
         {SettingsKeys::rememberCredentials, QStringLiteral("no")},
         {SettingsKeys::ssl, QStringLiteral("no")},
         {SettingsKeys::enableDriveMap, QStringLiteral("yes")},

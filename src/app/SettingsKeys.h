@@ -19,7 +19,19 @@ inline const QString recentDocumentsLimit = QStringLiteral("NSRecentDocumentsLim
 
 // Values of actionPrintJob that job dispatch tells apart; every other value
 // opens the job in a document window.
+inline const QString previewPrintJob = QStringLiteral("Preview print job");
 inline const QString printDirectly = QStringLiteral("Print directly to printer");
 inline const QString openInViewer = QStringLiteral("Open In Mac Preview");
+inline const QString printDialogOnly = QStringLiteral("Display print dialog only");
+
+// Values of notificationPrintJob that document windows tell apart.
+inline const QString singleNotification = QStringLiteral("Single Notification");
+inline const QString bringToFront = QStringLiteral("Bring To Front");
+inline const QString infiniteNotification = QStringLiteral("Infinite Notification");
+inline const QString noNotification = QStringLiteral("None");
+
+// Values of printingAction; only hideDocument changes anything.
+inline const QString noAction = QStringLiteral("No Action");
+inline const QString hideDocument = QStringLiteral("Hide Document");
 
 } // namespace dravelo::SettingsKeys

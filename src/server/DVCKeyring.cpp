@@ -12,12 +12,15 @@ Keychain credentialKeychain() {
 
 } // namespace
 
-bool DVCKeyring::addKey(const QString& account, const QString& password) {
+bool DVCKeyring::addKey(const QString& account, const QString& password, QString* failure) {
     QByteArray secret = password.toUtf8();
     const KeychainResult result = credentialKeychain().store(account, secret);
     secret.fill('\0');
     if (!result.ok()) {
         log(result.message());
+        if (failure) {
+            *failure = result.message();
+        }
         return false;
     }
     log(QStringLiteral("Added credentials to keychain"));

@@ -14,8 +14,9 @@ namespace dravelo {
 class DVCKeyring {
 public:
     // Stores the account and the password (as UTF-8 bytes), creating the item
-    // or changing the one item in place. Logs the outcome.
-    static bool addKey(const QString& account, const QString& password);
+    // or changing the one item in place. Logs the outcome; on failure the
+    // keyring's text for it also goes to `failure` when one is given.
+    static bool addKey(const QString& account, const QString& password, QString* failure = nullptr);
     // Deletes the item. Logs the outcome; no item is a failure.
     static bool deleteKey();
     // The stored item, or none when there is none or it cannot be read.

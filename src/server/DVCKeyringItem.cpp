@@ -1,5 +1,7 @@
 #include "server/DVCKeyringItem.h"
 
+#include "platform/text/TextDecoder.h"
+
 #include <utility>
 
 namespace dravelo {
@@ -13,7 +15,10 @@ QString DVCKeyringItem::accountText() const {
 }
 
 QString DVCKeyringItem::passwordText() const {
-    return password_ ? QString::fromUtf8(*password_) : QString();
+    if (!password_) {
+        return QString();
+    }
+    return TextDecoder::utf8(*password_).value_or(QString());
 }
 
 } // namespace dravelo

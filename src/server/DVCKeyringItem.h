@@ -18,7 +18,8 @@ public:
 
     // The account name, or "" when it is missing.
     QString accountText() const;
-    // The password decoded as UTF-8, or "" when it is missing.
+    // The password decoded as UTF-8, or "" when it is missing or its bytes
+    // are not valid UTF-8.
     QString passwordText() const;
 
 private:
