@@ -33,8 +33,6 @@ struct ControllerContext {
     QString homePath;
     // The installed user guide.
     QString userGuidePath;
-    // Opens a new Preferences window.
-    std::function<void()> openPreferencesWindow;
     // Shows a message from the tray icon; false when there is no tray. Used
     // for notifications when the desktop has no notification service.
     std::function<bool(const QString& title, const QString& body)> showTrayMessage;

@@ -15,6 +15,7 @@
 #include "server/DVCKeyring.h"
 #include "server/DVCWebsocket.h"
 #include "services/DVCNotificationCenter.h"
+#include "services/DVCPreferencesController.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -186,11 +187,23 @@ void DVCDraveloController::notifyUser(const QString& text) {
 }
 
 void DVCDraveloController::openNewPreferencesWindow() {
-    if (!context_.openPreferencesWindow) {
-        log(QStringLiteral("No Preferences window to open."));
-        return;
-    }
-    context_.openPreferencesWindow();
+    // A Save that finds no session handed over makes the controller's own.
+    const auto ownSession = [this] {
+        if (!websocket_) {
+            createWebsocket();
+        }
+        return websocket_;
+    };
+    // Not kept here: the window is deleted when it closes, and its
+    // controller with it.
+    auto* preferences = new DVCPreferencesController({context_.defaults, ownSession});
+    preferences->setWebsocket(websocket_);
+    preferences->setLock(jobLock_);
+    preferences->setNotificationCenter(notificationCenter_);
+    Window* window = preferences->window();
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(window, &QObject::destroyed, preferences, &QObject::deleteLater);
+    preferences->showWindow();
 }
 
 } // namespace dravelo

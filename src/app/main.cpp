@@ -116,11 +116,6 @@ int main(int argc, char** argv) {
                                        ModalQueue::shared(),
                                        [] { return std::make_unique<DialogAlert>(); },
                                        FileDialogSavePanel::factory()};
-    // Until the Preferences window exists, Preferences opens the settings
-    // file in the desktop's editor.
-    const auto openSettingsFile = [&workspace, &defaults] {
-        workspace.openFile(defaults.filePath());
-    };
 
     // The tray menu's commands reach the controller, made just below.
     DVCDraveloController* commands = nullptr;
@@ -147,7 +142,7 @@ int main(int argc, char** argv) {
 
     DVCDraveloController controller(
         {defaults, tasks, workspace, documents, diskImages, pasteboard, home, userGuidePath(),
-         openSettingsFile, showTrayMessage, printSpooler, ModalQueue::shared(),
+         showTrayMessage, printSpooler, ModalQueue::shared(),
          [] { return std::make_unique<DialogAlert>(); }, &jobDocuments, showConnectionState});
     commands = &controller;
     controller.init();

@@ -16,20 +16,20 @@ ControllerHarness::ControllerHarness(Intake intake)
         setSetting(QStringLiteral("enableClipboard"), QStringLiteral("no"));
     }
     defaults_ = std::make_unique<UserDefaults>(settingsFile());
-    controller_ = std::make_unique<DVCDraveloController>(ControllerContext{
-        *defaults_, tasks, workspace, documents, diskImages, pasteboard, homePath_,
-        root_.filePath(QStringLiteral("User Guide.pdf")), [this] { ++preferencesWindowsOpened; },
-        [this](const QString&, const QString& body) {
-            notifications << body;
-            return true;
-        },
-        printSpooler, modalQueue,
-        [this] {
-            auto alert = std::make_unique<ScriptedAlert>();
-            alerts << alert.get();
-            return alert;
-        },
-        nullptr});
+    controller_ = std::make_unique<DVCDraveloController>(
+        ControllerContext{*defaults_, tasks, workspace, documents, diskImages, pasteboard,
+                          homePath_, root_.filePath(QStringLiteral("User Guide.pdf")),
+                          [this](const QString&, const QString& body) {
+                              notifications << body;
+                              return true;
+                          },
+                          printSpooler, modalQueue,
+                          [this] {
+                              auto alert = std::make_unique<ScriptedAlert>();
+                              alerts << alert.get();
+                              return alert;
+                          },
+                          nullptr});
 }
 
 ControllerHarness::~ControllerHarness() = default;

@@ -58,7 +58,6 @@ public:
     ModalQueue modalQueue;
     // The alerts the controller made, in order.
     QList<ScriptedAlert*> alerts;
-    int preferencesWindowsOpened = 0;
     // Notifications, shown through the tray since tests have no desktop bus.
     QStringList notifications;
     std::unique_ptr<DVCDraveloController> controller_;

@@ -8,7 +8,9 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QPointer>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -18,9 +20,21 @@ using dravelo::test::FakeDocument;
 
 namespace {
 
-// Builds a made-up window list; every window is destroyed with the test.
+// Builds a made-up window list; every window is destroyed with the test,
+// the Preferences windows the controller opened included.
 class ControllerCommands : public ::testing::Test {
 protected:
+    ~ControllerCommands() override {
+        for (Window* window : Window::all()) {
+            if (!isOurs(window)) {
+                window->close();
+            }
+        }
+        // The windows go first, then their controllers.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
     Window* addWindow(const QString& title, QSize contentSize = {500, 400},
                       Window::Kind kind = Window::Kind::Regular) {
         windows.push_back(std::make_unique<Window>(kind));
@@ -31,13 +45,26 @@ protected:
     }
     Window* addHiddenJobWindow() { return addWindow(QStringLiteral("job.ppf"), {0, 0}); }
 
+    bool isOurs(const Window* window) const {
+        return std::any_of(windows.begin(), windows.end(),
+                           [window](const auto& ours) { return ours.get() == window; });
+    }
+    // The Preferences windows the controller opened, shown in front.
+    int preferencesWindowsOpened() const {
+        const QList<Window*> all = Window::all();
+        return int(std::count_if(all.begin(), all.end(), [this](const Window* window) {
+            return !isOurs(window) && window->windowTitle() == QStringLiteral("Preferences") &&
+                   window->isVisible();
+        }));
+    }
+
     ControllerHarness h;
     std::vector<std::unique_ptr<Window>> windows;
 };
 
 TEST_F(ControllerCommands, ReopenWithoutWindowsOpensThePreferences) {
     EXPECT_TRUE(h.controller().applicationShouldHandleReopen(false));
-    EXPECT_EQ(h.preferencesWindowsOpened, 1);
+    EXPECT_EQ(preferencesWindowsOpened(), 1);
 }
 
 TEST_F(ControllerCommands, ReopenWithOnlyHiddenJobWindowsAndPanelsOpensThePreferences) {
@@ -45,7 +72,7 @@ TEST_F(ControllerCommands, ReopenWithOnlyHiddenJobWindowsAndPanelsOpensThePrefer
     addWindow(QStringLiteral("Print"), {300, 200}, Window::Kind::Panel);
     addHiddenJobWindow();
     EXPECT_TRUE(h.controller().applicationShouldHandleReopen(true));
-    EXPECT_EQ(h.preferencesWindowsOpened, 1);
+    EXPECT_EQ(preferencesWindowsOpened(), 1);
 }
 
 TEST_F(ControllerCommands, ReopenWithARegularWindowLeavesEverythingAsItIs) {
@@ -53,7 +80,7 @@ TEST_F(ControllerCommands, ReopenWithARegularWindowLeavesEverythingAsItIs) {
     addWindow(QStringLiteral("job.ppf"));
     Window* preferences = addWindow(QStringLiteral("Preferences"));
     EXPECT_TRUE(h.controller().applicationShouldHandleReopen(true));
-    EXPECT_EQ(h.preferencesWindowsOpened, 0);
+    EXPECT_EQ(preferencesWindowsOpened(), 0);
     EXPECT_FALSE(preferences->isVisible());
 }
 
@@ -62,7 +89,7 @@ TEST_F(ControllerCommands, ReopenBringsTheLastOpenPreferencesWindowForward) {
     addHiddenJobWindow();
     Window* last = addWindow(QStringLiteral("Preferences"));
     EXPECT_TRUE(h.controller().applicationShouldHandleReopen(false));
-    EXPECT_EQ(h.preferencesWindowsOpened, 0);
+    EXPECT_EQ(preferencesWindowsOpened(), 0);
     EXPECT_TRUE(last->isVisible());
     EXPECT_FALSE(first->isVisible());
 }
@@ -70,7 +97,7 @@ TEST_F(ControllerCommands, ReopenBringsTheLastOpenPreferencesWindowForward) {
 TEST_F(ControllerCommands, AWindowOfZeroWidthOnlyStillCountsAsRegular) {
     addWindow(QStringLiteral("job.ppf"), {0, 300});
     h.controller().applicationShouldHandleReopen(false);
-    EXPECT_EQ(h.preferencesWindowsOpened, 0);
+    EXPECT_EQ(preferencesWindowsOpened(), 0);
 }
 
 TEST_F(ControllerCommands, ShowPreferencesReusesTheFirstOpenPreferencesWindow) {
@@ -78,7 +105,7 @@ TEST_F(ControllerCommands, ShowPreferencesReusesTheFirstOpenPreferencesWindow) {
     Window* first = addWindow(QStringLiteral("Preferences"));
     Window* second = addWindow(QStringLiteral("Preferences"));
     h.controller().showPreferences();
-    EXPECT_EQ(h.preferencesWindowsOpened, 0);
+    EXPECT_EQ(preferencesWindowsOpened(), 0);
     EXPECT_TRUE(first->isVisible());
     EXPECT_FALSE(second->isVisible());
 }
@@ -86,8 +113,25 @@ TEST_F(ControllerCommands, ShowPreferencesReusesTheFirstOpenPreferencesWindow) {
 TEST_F(ControllerCommands, ShowPreferencesOpensOneWhenNoneIsOpen) {
     h.controller().showPreferences();
     addWindow(QStringLiteral("job.ppf"));
+    EXPECT_EQ(preferencesWindowsOpened(), 1);
+}
+
+TEST_F(ControllerCommands, ConnectWithoutStoredCredentialsOpensAnotherPreferencesWindow) {
+    addWindow(QStringLiteral("Preferences"));
+    h.controller().connect();
+    h.controller().connect();
+    EXPECT_EQ(preferencesWindowsOpened(), 2);
+}
+
+TEST_F(ControllerCommands, APreferencesWindowIsGoneOnceClosed) {
     h.controller().showPreferences();
-    EXPECT_EQ(h.preferencesWindowsOpened, 2);
+    ASSERT_EQ(preferencesWindowsOpened(), 1);
+    QPointer<Window> window = Window::all().last();
+    window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+    h.controller().showPreferences();
+    EXPECT_EQ(preferencesWindowsOpened(), 1);
 }
 
 TEST_F(ControllerCommands, CloseAllClosesEveryOpenDocument) {
