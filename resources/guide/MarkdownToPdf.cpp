@@ -1,4 +1,5 @@
-// Build-time tool: turns a Markdown text into a PDF (the user guide).
+// Build-time tool: turns a Markdown text, with the images it names, into a
+// PDF (the user guide).
 // Usage: markdown-to-pdf INPUT.md OUTPUT.pdf
 #include <QFile>
 #include <QFileInfo>

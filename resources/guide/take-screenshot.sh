@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Takes the user guide's picture of the Preferences window: the built client
+# under a private X server with a window manager, started a second time so
+# that it opens the window, which is then captured with its frame.
+# Usage: take-screenshot.sh [BUILD_DIR]   (needs Xvfb, openbox, xdotool, import)
+set -euo pipefail
+
+build=$(realpath "${1:-build}")
+out="$(dirname "$(realpath "$0")")/preferences.png"
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -n1 "$work/display")"
+openbox >/dev/null 2>&1 &
+pids+=($!)
+
+mkdir -p "$work/home" "$work/config/dravelo" -m 0700 "$work/runtime"
+printf '[General]\nserviceUrl=print.example.com:8080\nclientName=Reception desk\n' \
+    >"$work/config/dravelo/dravelo.conf"
+export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
+# No desktop services: the keyring is empty and nothing else is touched.
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" QT_QPA_PLATFORM=xcb
+"$build/bin/dravelo" 2>/dev/null &
+pids+=($!)
+sleep 2
+"$build/bin/dravelo" 2>/dev/null
+
+window=$(xdotool search --sync --onlyvisible --name '^Preferences$' | head -n1)
+xdotool windowactivate --sync "$window"
+xdotool type --delay 20 "alice"
+xdotool key Tab
+xdotool type --delay 20 "secret"
+sleep 0.5
+import -window "$window" -frame "$out"
+echo "wrote $out"
