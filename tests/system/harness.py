@@ -407,3 +407,13 @@ class Xvfb:
         env = dict(os.environ)
         env["DISPLAY"] = self.display
         return env
+
+    def xdotool(self, *arguments):
+        """Runs xdotool on this display, as a user's keyboard and mouse."""
+        return subprocess.run(["xdotool", *arguments], env=self.environment(),
+                              capture_output=True, text=True, timeout=30)
+
+    def visible_windows(self, title):
+        """The ids of the shown windows with exactly this title."""
+        found = self.xdotool("search", "--onlyvisible", "--name", f"^{title}$")
+        return found.stdout.split()

@@ -177,6 +177,37 @@ class ServerSession(unittest.TestCase):
             self.assertEqual(desktop.notifications(), [CONNECTION_ERROR] * 2 + ["Connected to Server"])
             self.assertEqual(client.stop(), 0)
 
+    def test_a_second_start_opens_preferences_where_return_saves_the_typed_credentials_and_connects(self):
+        with Desktop() as desktop, PrintServer() as server:
+            xvfb = desktop.xvfb
+            client = self.start(desktop, {"serviceUrl": server.address, "clientName": "desk-7",
+                                          "rememberCredentials": "yes"})
+            self.assertEqual(xvfb.visible_windows("Preferences"), [])
+            self.assertEqual(client.start_another().wait(10), 0)
+            windows = wait_until(lambda: xvfb.visible_windows("Preferences"), 10,
+                                 what="the Preferences window")
+            self.assertEqual(len(windows), 1)
+
+            # The window opens with the user name field focused.
+            xvfb.xdotool("windowfocus", "--sync", windows[0])
+            xvfb.xdotool("type", "--delay", "30", "alice")
+            xvfb.xdotool("key", "Tab")
+            xvfb.xdotool("type", "--delay", "30", "s3cret")
+            xvfb.xdotool("key", "Return")
+
+            client.wait_for_log("Opened")
+            self.assertEqual(xvfb.visible_windows("Preferences"), [])
+            handshake = server.requests_for("GET")[0]
+            self.assertEqual(handshake[2]["Authorization"], server.expected)
+            frames = server.wait_for(server.binary_frames, what="the client package")
+            self.assertEqual(json.loads(frames[0])["data"]["MachineName"], "desk-7")
+            self.assertIn("Added credentials to keychain", client.log())
+            lookup = desktop.bus.secret_tool("lookup", "service", SERVICE)
+            self.assertEqual(lookup.stdout, "s3cret")
+            search = desktop.bus.secret_tool("search", "service", SERVICE)
+            self.assertIn("attribute.account = alice", search.stdout + search.stderr)
+            self.assertEqual(client.stop(), 0)
+
 
 if __name__ == "__main__":
     unittest.main()
