@@ -266,11 +266,4 @@ TEST_F(PreferencesControllerTest, TheKeyboardStartsAtTheUserNameAndReturnSavesFr
     EXPECT_FALSE(window->isVisible());
 }
 
-TEST_F(PreferencesControllerTest, TheWindowFitsASmallScreen) {
-    open();
-    const QSize size = preferences->window()->frameGeometry().size();
-    EXPECT_LE(size.width(), 1024);
-    EXPECT_LE(size.height(), 700);
-}
-
 } // namespace

@@ -100,30 +100,4 @@ TEST_F(UserDefaultsTest, AMissingFileReadsAsNoSettings) {
     EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("sub/dir/dravelo.conf"))));
 }
 
-TEST_F(UserDefaultsTest, WritesReachTheFileAtOnceAndReadBackAsWritten) {
-    UserDefaults defaults(path);
-    EXPECT_TRUE(
-        defaults.setString(QStringLiteral("clientName"), QStringLiteral("Desk, 2nd floor")));
-    EXPECT_TRUE(defaults.setString(QStringLiteral("serviceUrl"), QString()));
-    EXPECT_TRUE(defaults.setBool(QStringLiteral("enableClipboard"), false));
-    EXPECT_TRUE(defaults.setBool(QStringLiteral("rememberCredentials"), true));
-
-    UserDefaults reader(path);
-    EXPECT_EQ(reader.stringForKey(QStringLiteral("clientName")), QStringLiteral("Desk, 2nd floor"));
-    EXPECT_EQ(reader.stringForKey(QStringLiteral("serviceUrl")), QString());
-    EXPECT_EQ(reader.stringForKey(QStringLiteral("enableClipboard")), QStringLiteral("no"));
-    EXPECT_TRUE(reader.boolForKey(QStringLiteral("rememberCredentials")));
-}
-
-TEST_F(UserDefaultsTest, AFailedWriteIsReportedAndLeavesReadsAsTheFileHasThem) {
-    // The file's folder is a plain file: no one, root included, can write it.
-    writeFile("");
-    UserDefaults defaults(path + QStringLiteral("/dravelo.conf"));
-    defaults.registerDefaults({{QStringLiteral("enableDriveMap"), QStringLiteral("yes")}});
-    EXPECT_FALSE(defaults.setBool(QStringLiteral("enableDriveMap"), false));
-    EXPECT_TRUE(defaults.boolForKey(QStringLiteral("enableDriveMap")));
-    EXPECT_FALSE(defaults.setString(QStringLiteral("clientName"), QStringLiteral("desk")));
-    EXPECT_EQ(defaults.stringForKey(QStringLiteral("clientName")), std::nullopt);
-}
-
 } // namespace
