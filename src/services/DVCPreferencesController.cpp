@@ -69,18 +69,18 @@ Window* DVCPreferencesController::makeWindow() {
 }
 
 void DVCPreferencesController::bindSettings() {
-    settings_ = new SettingsBinder(context_.defaults, this);
-    settings_->bindText(ui_->serviceUrlField, SettingsKeys::serviceUrl);
-    settings_->bindText(ui_->clientNameField, SettingsKeys::clientName);
-    settings_->bindFlag(ui_->rememberCredentialsBox, SettingsKeys::rememberCredentials);
-    settings_->bindChoice(ui_->actionPrintJobList, SettingsKeys::actionPrintJob, printJobActions);
-    settings_->bindChoice(ui_->notificationPrintJobList, SettingsKeys::notificationPrintJob,
-                          attentionRequests);
-    settings_->bindChoice(ui_->printingActionList, SettingsKeys::printingAction, afterPrinting);
-    settings_->bindFlag(ui_->enableDriveMapBox, SettingsKeys::enableDriveMap);
-    settings_->bindFlag(ui_->enableClipboardBox, SettingsKeys::enableClipboard);
+    auto* settings = new SettingsBinder(context_.defaults, this);
+    settings->bindText(ui_->serviceUrlField, SettingsKeys::serviceUrl);
+    settings->bindText(ui_->clientNameField, SettingsKeys::clientName);
+    settings->bindFlag(ui_->rememberCredentialsBox, SettingsKeys::rememberCredentials);
+    settings->bindChoice(ui_->actionPrintJobList, SettingsKeys::actionPrintJob, printJobActions);
+    settings->bindChoice(ui_->notificationPrintJobList, SettingsKeys::notificationPrintJob,
+                         attentionRequests);
+    settings->bindChoice(ui_->printingActionList, SettingsKeys::printingAction, afterPrinting);
+    settings->bindFlag(ui_->enableDriveMapBox, SettingsKeys::enableDriveMap);
+    settings->bindFlag(ui_->enableClipboardBox, SettingsKeys::enableClipboard);
     // The binder has written the store by the time it tells of an edit.
-    QObject::connect(settings_, &SettingsBinder::settingEdited, this,
+    QObject::connect(settings, &SettingsBinder::settingEdited, this,
                      [this] { controlTextDidChange(); });
 }
 

@@ -20,7 +20,6 @@ namespace dravelo {
 
 class DVCNotificationCenter;
 class DVCWebsocket;
-class SettingsBinder;
 class UserDefaults;
 
 // What a Preferences window controller is given. Each credential function
@@ -80,7 +79,6 @@ private:
 
     DVCPreferencesContext context_;
     std::unique_ptr<Ui::Preferences> ui_;
-    SettingsBinder* settings_ = nullptr;
     std::mutex* lock_ = nullptr;
     std::shared_ptr<DVCNotificationCenter> notificationCenter_;
     std::shared_ptr<DVCWebsocket> websocket_;
