@@ -38,20 +38,14 @@ DRAVELO_BASE64_FILE="$work/data.b64" "$build_dir/bench/base64_decode_bench" \
     --benchmark_repetitions=3 --benchmark_min_time=0 \
     --benchmark_format=json --benchmark_out="$work/ours.json" >/dev/null 2>&1
 
-python3 - "$work/ours.json" "$best_ns" "$decoded_mib" "$(stat -c %s "$work/data.b64")" <<'PY'
-import json, sys
+python3 - "$work/ours.json" "$best_ns" "$decoded_mib" "$(stat -c %s "$work/data.b64")" "$(dirname "$0")" <<'PY'
+import sys
+
+sys.path.insert(0, sys.argv[-1])
+from benchlib import best_benchmark_seconds
 
 path, coreutils_ns, decoded_mib, text_bytes = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
-scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
-best = {}
-for run in json.load(open(path))["benchmarks"]:
-    if run.get("error_occurred"):
-        sys.exit(f"{run['name']}: {run.get('error_message')}")
-    if run["run_type"] != "iteration":
-        continue
-    name = run["run_name"].split("/")[0]
-    seconds = run["real_time"] * scale[run["time_unit"]]
-    best[name] = min(best.get(name, seconds), seconds)
+best = best_benchmark_seconds(path)
 
 def line(label, seconds):
     print(f"  {label:<32} {decoded_mib / seconds:8.0f} MiB/s  ({seconds * 1000:6.1f} ms)")

@@ -8,6 +8,7 @@ scheduler, X server, D-Bus session) and the client's private directories;
 it reads DRAVELO_BIN when imported, so `setup()` sets that first."""
 
 import argparse
+import json
 import os
 import signal
 import statistics
@@ -230,3 +231,20 @@ def print_table(title, header, rows, left=1):
 def load_note():
     with open("/proc/loadavg") as loadavg:
         return "load average at the end: " + " ".join(loadavg.read().split()[:3])
+
+
+def best_benchmark_seconds(json_path):
+    """Reads a Google Benchmark JSON report and returns, per benchmark name,
+    the best wall time of its repetitions in seconds. Exits on a benchmark
+    that reported an error."""
+    scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+    best = {}
+    for run in json.load(open(json_path))["benchmarks"]:
+        if run.get("error_occurred"):
+            sys.exit(f"{run['name']}: {run.get('error_message')}")
+        if run["run_type"] != "iteration":
+            continue
+        name = run["run_name"].split("/")[0]
+        seconds = run["real_time"] * scale[run["time_unit"]]
+        best[name] = min(best.get(name, seconds), seconds)
+    return best

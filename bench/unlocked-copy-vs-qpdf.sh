@@ -68,20 +68,14 @@ DRAVELO_LOCKED_PDF="$work/locked.pdf" DRAVELO_LOCKED_PDF_PASSWORD="$password" \
     --benchmark_repetitions=3 --benchmark_min_time=0 \
     --benchmark_format=json --benchmark_out="$work/ours.json" >/dev/null 2>&1
 
-python3 - "$work/ours.json" "$best_ns" "$(stat -c %s "$work/locked.pdf")" <<'PY'
-import json, sys
+python3 - "$work/ours.json" "$best_ns" "$(stat -c %s "$work/locked.pdf")" "$(dirname "$0")" <<'PY'
+import sys
+
+sys.path.insert(0, sys.argv[-1])
+from benchlib import best_benchmark_seconds
 
 path, qpdf_ns, size = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
-best = {}
-for run in json.load(open(path))["benchmarks"]:
-    if run.get("error_occurred"):
-        sys.exit(f"{run['name']}: {run.get('error_message')}")
-    if run["run_type"] != "iteration":
-        continue
-    name = run["run_name"].split("/")[0]
-    seconds = run["real_time"] * scale[run["time_unit"]]
-    best[name] = min(best.get(name, seconds), seconds)
+best = best_benchmark_seconds(path)
 
 print(f"Unencrypted copy of a 200-page AES-256 PDF ({size / 2**20:.1f} MiB), best of 3:")
 print(f"  {'qpdf --decrypt (whole process)':<34} {qpdf_ns / 1e6:8.1f} ms")
