@@ -2,6 +2,8 @@
 
 #include "platform/core/Log.h"
 
+#include <QCursor>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QSystemTrayIcon>
 
@@ -17,6 +19,14 @@ TrayIcon::TrayIcon(const QIcon& icon, const QString& toolTip, const QList<Comman
     }
     icon_->setToolTip(toolTip);
     icon_->setContextMenu(menu_);
+    // A right click opens the menu through Qt; a left click opens it here,
+    // as a tray icon with nothing else to show does on Linux desktops.
+    QObject::connect(icon_, &QSystemTrayIcon::activated, this,
+                     [this](QSystemTrayIcon::ActivationReason reason) {
+                         if (reason == QSystemTrayIcon::Trigger) {
+                             menu_->popup(QCursor::pos());
+                         }
+                     });
 }
 
 TrayIcon::~TrayIcon() {
@@ -24,12 +34,20 @@ TrayIcon::~TrayIcon() {
 }
 
 bool TrayIcon::show() {
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        log(QStringLiteral("No system tray on this desktop; the client runs without a tray icon."));
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        icon_->show();
+        return true;
+    }
+    // At login the client may start before the panel that holds the tray. On
+    // X11, Qt puts an icon that is shown into a tray that appears later.
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        icon_->show();
+        log(QStringLiteral("No system tray on this desktop yet; the tray icon appears when one "
+                           "starts."));
         return false;
     }
-    icon_->show();
-    return true;
+    log(QStringLiteral("No system tray on this desktop; the client runs without a tray icon."));
+    return false;
 }
 
 void TrayIcon::setToolTip(const QString& toolTip) {
@@ -37,7 +55,8 @@ void TrayIcon::setToolTip(const QString& toolTip) {
 }
 
 bool TrayIcon::showMessage(const QString& title, const QString& body) {
-    if (!icon_->isVisible() || !QSystemTrayIcon::supportsMessages()) {
+    if (!icon_->isVisible() || !QSystemTrayIcon::isSystemTrayAvailable() ||
+        !QSystemTrayIcon::supportsMessages()) {
         return false;
     }
     icon_->showMessage(title, body, QSystemTrayIcon::Information);

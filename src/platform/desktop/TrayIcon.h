@@ -27,7 +27,8 @@ public:
              QObject* parent = nullptr);
     ~TrayIcon() override;
 
-    // Shows the icon when the desktop has a system tray; false otherwise.
+    // Shows the icon when the desktop has a system tray (true); on X11 without
+    // one yet, as soon as one appears (false).
     bool show();
 
     void setToolTip(const QString& toolTip);
