@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/DVCDraveloController.h"
 #include "documents/DocumentContext.h"
 #include "documents/MyNSApplication.h"
@@ -18,6 +19,7 @@
 #include "platform/process/TerminationSignals.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 
 #include <cstdlib>
@@ -77,18 +79,52 @@ private:
     static inline std::vector<std::pair<QtMsgType, QString>> held_;
 };
 
+// The user guide lies in the installed layout's data folder, which the build
+// names relative to the program's folder; a client started from the build
+// tree finds the guide in share/dravelo beside the build's bin/.
 QString userGuidePath() {
-    return QDir::cleanPath(QCoreApplication::applicationDirPath() +
-                           QStringLiteral("/../share/dravelo/User Guide.pdf"));
+    const QDir programFolder(QCoreApplication::applicationDirPath());
+    const QString installed = QDir::cleanPath(
+        programFolder.filePath(QStringLiteral(DRAVELO_DATA_DIR_FROM_BIN "/User Guide.pdf")));
+    const QString inBuildTree =
+        QDir::cleanPath(programFolder.filePath(QStringLiteral("../share/dravelo/User Guide.pdf")));
+    return QFileInfo::exists(installed) || !QFileInfo::exists(inBuildTree) ? installed
+                                                                           : inBuildTree;
+}
+
+QStringList argumentsAfterProgramName(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    return arguments;
+}
+
+int answer(const CommandLine& commandLine) {
+    return commandLine.answer(QStringLiteral(DRAVELO_VERSION), userGuidePath());
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    // --help and --version need neither a display nor the running client.
+    const CommandLine early(argumentsAfterProgramName(argc, argv));
+    if (early.request() == CommandLine::Request::ShowHelp ||
+        early.request() == CommandLine::Request::ShowVersion) {
+        const QCoreApplication core(argc, argv);
+        return answer(early);
+    }
+
     const QString platformNote = choosePlatform();
     std::optional<PlatformStartGuard> startGuard(std::in_place);
     MyNSApplication app(argc, argv);
     startGuard.reset();
+    // Qt has taken its own options (-platform, -session and the like) off the
+    // command line; whatever is left is ours to judge.
+    const CommandLine commandLine(QCoreApplication::arguments().mid(1));
+    if (commandLine.request() != CommandLine::Request::StartClient) {
+        return answer(commandLine);
+    }
     if (!platformNote.isEmpty()) {
         log(platformNote);
     }

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Checks the built Debian package as CI does: unpacks it into a temporary
+# root, checks what lies where, and starts the unpacked client once on Qt's
+# offscreen platform with a home of its own, until it has made ~/.dravelo.
+#
+# Usage: scripts/check-package.sh [PACKAGE]   (default: build/package/dravelo_*.deb)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+package=${1:-$(ls build/package/dravelo_*.deb)}
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+
+dpkg-deb -x "$package" "$root"
+/usr/bin/python3 tests/system/check_package.py "$root"
