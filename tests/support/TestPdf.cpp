@@ -27,7 +27,10 @@ void TestPdf::writeEncrypted(const QString& path, const QString& userPassword,
     write(plain, pages);
     QPDF pdf;
     pdf.processFile(plain.toLocal8Bit().constData());
-    QPDFWriter writer(pdf, path.toLocal8Bit().constData());
+    // QPDFWriter keeps the file name's pointer (it seeds the document ID with
+    // it), so the bytes must outlive the writer.
+    const QByteArray outputName = path.toLocal8Bit();
+    QPDFWriter writer(pdf, outputName.constData());
     writer.setR6EncryptionParameters(userPassword.toUtf8().constData(),
                                      ownerPassword.toUtf8().constData(), true, true, allowChanges,
                                      allowChanges, allowChanges, allowChanges, qpdf_r3p_full, true);
