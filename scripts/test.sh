@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the client and runs every test: unit, integration and system tests
 # (each starts the peers it needs: X server, D-Bus sessions, keyring, print
-# scheduler, FUSE mounts) and a short fuzzing run. Installs what it needs.
+# scheduler, FUSE mounts), a short fuzzing run, the unit and integration
+# tests again under AddressSanitizer and UndefinedBehaviorSanitizer, and the
+# Debian package's checks. Installs what it needs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,4 +14,6 @@ cmake --build --preset default -j"$(nproc)"
 status=0
 ctest --preset default -j2 --timeout 600 || status=$?
 tests/fuzz/run-fuzz.sh "${FUZZ_SECONDS:-30}" || status=$?
+scripts/sanitize.sh || status=$?
+{ scripts/package.sh && scripts/check-package.sh; } || status=$?
 exit "$status"
