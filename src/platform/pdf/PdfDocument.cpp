@@ -139,16 +139,18 @@ bool PdfDocument::writeUnencryptedCopy(const QString& target) const {
         log(QStringLiteral("Cannot write %1: %2").arg(target, scratch.errorString()));
         return false;
     }
+    // QPDFWriter keeps the file name's pointer and reads it again in write()
+    // (it seeds the document ID with it): the bytes must outlive the writer.
+    const QByteArray scratchName = QFile::encodeName(scratch.fileName());
     try {
-        QPDFWriter writer(*pdf_, QFile::encodeName(scratch.fileName()).constData());
+        QPDFWriter writer(*pdf_, scratchName.constData());
         writer.setPreserveEncryption(false);
         writer.write();
     } catch (const std::exception& error) {
         log(QStringLiteral("Cannot write %1: %2").arg(target, error.what()));
         return false;
     }
-    if (std::rename(QFile::encodeName(scratch.fileName()).constData(),
-                    QFile::encodeName(target).constData()) != 0) {
+    if (std::rename(scratchName.constData(), QFile::encodeName(target).constData()) != 0) {
         log(QStringLiteral("Cannot write %1: %2").arg(target, qt_error_string(errno)));
         return false;
     }
