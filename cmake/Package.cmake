@@ -1,8 +1,8 @@
 # The Debian package (scripts/package.sh builds it): what `cmake --install`
 # puts in place, under /usr and /etc. Its dependencies are those of the shared
 # libraries the program links (dpkg-shlibdeps) and those on what it runs or
-# loads at run time: lp, the drop volume's tools, xdg-open, and the SVG
-# plugin that draws its tray icon.
+# loads at run time: lp, the drop volume's tools, xdg-open, the SVG plugin
+# that draws its tray icon and the TIFF plugin that writes a copied page.
 set(DRAVELO_PACKAGE_MAINTAINER "Dravelo developers <dravelo@example.org>" CACHE STRING
     "The package's maintainer, as Name <address>")
 
@@ -42,7 +42,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "cups-client, e2fsprogs, fuse2fs, fuse3, libqt6svg6, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "cups-client, e2fsprogs, fuse2fs, fuse3, libqt6svg6, qt6-image-formats-plugins, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${package_docs}/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
