@@ -71,7 +71,10 @@ private:
             const QByteArray piece = reply_->read(readBufferSize);
             if (file_.write(piece) != piece.size()) {
                 writeError_ = file_.errorString();
+                // Aborting a running reply finishes it at once, and that
+                // deletes this download: touch nothing after it.
                 reply_->abort();
+                return;
             }
         }
     }

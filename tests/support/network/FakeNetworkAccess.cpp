@@ -86,11 +86,17 @@ void FakeHttpClient::deleteResource(const QUrl& url, const HttpHeaders& headers,
         std::make_shared<FakeRequest>(FakeRequest{"DELETE", url, headers, {}, std::move(done)}));
 }
 
+void FakeRequest::finish(const HttpClient::Outcome& outcome) {
+    completed = true;
+    const HttpClient::Completion report = std::move(done);
+    done = nullptr;
+    report(outcome);
+}
+
 void FakeHttpClient::abortAll() {
     for (const auto& request : requests_) {
         if (!request->completed) {
-            request->completed = true;
-            request->done({Outcome::TransportFailed, QStringLiteral("Operation canceled")});
+            request->finish({Outcome::TransportFailed, QStringLiteral("Operation canceled")});
         }
     }
 }
@@ -111,13 +117,11 @@ void FakeNetworkAccess::complete(FakeRequest& request, const QByteArray& body) {
             file.write(body);
         }
     }
-    request.completed = true;
-    request.done({});
+    request.finish({});
 }
 
 void FakeNetworkAccess::failTransport(FakeRequest& request, const QString& error) {
-    request.completed = true;
-    request.done({HttpClient::Outcome::TransportFailed, error});
+    request.finish({HttpClient::Outcome::TransportFailed, error});
 }
 
 } // namespace dravelo::test

@@ -50,6 +50,9 @@ struct FakeRequest {
     bool completed = false;
 
     QByteArray header(const QByteArray& name) const;
+    // Reports the outcome once and lets go of the completion, which may hold
+    // the session that made the request.
+    void finish(const HttpClient::Outcome& outcome);
 };
 
 class FakeHttpClient : public HttpClient {
