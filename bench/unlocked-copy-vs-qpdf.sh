@@ -21,8 +21,11 @@ if ! cmake --build "$build_dir" --target unlocked_copy_bench >"$work/build.log" 
     exit 1
 fi
 
-python3 - "$work/plain.pdf" <<'PY'
+python3 - "$work/plain.pdf" "$(dirname "$0")/../tests/system" <<'PY'
 import os, sys
+
+sys.path.insert(0, sys.argv[2])
+from harness import serialize_pdf
 
 pages = 200
 # 1: catalog, 2: page tree, 3: font, then each page and its contents.
@@ -38,16 +41,7 @@ for page in range(pages):
                    b"/Resources << /Font << /F1 3 0 R >> >> >>" % (number + 1))
     objects.append(b"<< /Length %d >>\nstream\n" % len(content) + content + b"\nendstream")
 objects[1] = b"<< /Type /Pages /Kids [%s] /Count %d >>" % (b" ".join(b"%d 0 R" % k for k in kids), pages)
-out = bytearray(b"%PDF-1.4\n")
-offsets = []
-for number, body in enumerate(objects, start=1):
-    offsets.append(len(out))
-    out += b"%d 0 obj\n" % number + body + b"\nendobj\n"
-xref = len(out)
-out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objects) + 1)
-out += b"".join(b"%010d 00000 n \n" % offset for offset in offsets)
-out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, xref)
-open(sys.argv[1], "wb").write(out)
+open(sys.argv[1], "wb").write(serialize_pdf(objects))
 PY
 qpdf --encrypt "$password" owner-secret 256 -- "$work/plain.pdf" "$work/locked.pdf"
 test "$(qpdf --show-npages --password="$password" "$work/locked.pdf")" = 200

@@ -275,6 +275,12 @@ def write_pdf(path, text="Dravelo test page"):
         b"<< /Length %d >>\nstream\n" % len(content) + content + b"\nendstream",
         b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
     ]
+    Path(path).write_bytes(serialize_pdf(objects))
+
+
+def serialize_pdf(objects):
+    """Returns a PDF file made of the given object bodies, numbered from 1
+    (the first is the catalog), with its cross-reference table."""
     out = bytearray(b"%PDF-1.4\n")
     offsets = []
     for number, body in enumerate(objects, start=1):
@@ -285,7 +291,7 @@ def write_pdf(path, text="Dravelo test page"):
     for offset in offsets:
         out += b"%010d 00000 n \n" % offset
     out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objects) + 1, xref)
-    Path(path).write_bytes(bytes(out))
+    return bytes(out)
 
 
 def write_job(folder, name, text="Dravelo test page"):
