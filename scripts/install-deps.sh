@@ -13,7 +13,7 @@ packages=(
   # run
   cups-client xdg-utils fuse2fs fuse3 e2fsprogs fonts-dejavu-core
   # tests and benchmarks
-  cups cups-filters xvfb xauth xclip xdotool x11-apps imagemagick dbus dbus-x11 gnome-keyring libsecret-tools dunst
+  cups cups-filters xvfb xauth xclip xdotool x11-apps x11-utils imagemagick dbus dbus-x11 gnome-keyring libsecret-tools dunst
   openbox poppler-utils qpdf python3 python3-dbus python3-gi python3-aiohttp curl procps coreutils time
 )
 

@@ -11,6 +11,7 @@
 #include "platform/desktop/ModalQueue.h"
 #include "platform/desktop/SystemPasteboard.h"
 #include "platform/desktop/TrayIcon.h"
+#include "platform/desktop/UserActivation.h"
 #include "platform/files/FuseDiskImageTool.h"
 #include "platform/print/DialogPrintPanel.h"
 #include "platform/print/LpPrintSpooler.h"
@@ -183,7 +184,12 @@ int main(int argc, char** argv) {
     commands = &controller;
     controller.init();
 
-    QObject::connect(&instance, &SingleInstance::reopenRequested,
-                     [&controller] { controller.applicationShouldHandleReopen(false); });
+    // Starting the client again is the user's request to see it: the client
+    // comes to the front, then reopens.
+    QObject::connect(&instance, &SingleInstance::reopenRequested, [&app, &controller] {
+        const UserActivation asked;
+        app.activateIgnoringOtherApps(true);
+        controller.applicationShouldHandleReopen(false);
+    });
     return app.exec();
 }

@@ -423,3 +423,90 @@ class Xvfb:
         """The ids of the shown windows with exactly this title."""
         found = self.xdotool("search", "--onlyvisible", "--name", f"^{title}$")
         return found.stdout.split()
+
+
+# Openbox settings under which a new window does not get the focus: what the
+# client then does with the focus is its own doing.
+NO_FOCUS_FOR_NEW_WINDOWS = """<?xml version="1.0"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">
+  <focus><focusNew>no</focusNew><followMouse>no</followMouse></focus>
+</openbox_config>
+"""
+
+
+class Desktop:
+    """Xvfb with a window manager, a private print scheduler, and xdotool.
+    With focus_new off, the window manager gives new windows no focus."""
+
+    def __init__(self, size=(1280, 800), focus_new=True):
+        self.size = size
+        self.focus_new = focus_new
+        self.folder = None
+
+    def __enter__(self):
+        self.xvfb = Xvfb(size=f"{self.size[0]}x{self.size[1]}x24").__enter__()
+        self.cups = Cupsd().__enter__()
+        command = ["openbox", "--sm-disable"]
+        if not self.focus_new:
+            self.folder = Path(tempfile.mkdtemp(prefix="dravelo-wm-"))
+            (self.folder / "rc.xml").write_text(NO_FOCUS_FOR_NEW_WINDOWS)
+            command += ["--config-file", str(self.folder / "rc.xml")]
+        self.wm = subprocess.Popen(command, env=self.xvfb.environment(),
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_until(self._manages_windows, 10, interval=0.1, what="the window manager")
+        return self
+
+    def __exit__(self, *exc):
+        self.wm.terminate()
+        self.wm.wait(10)
+        self.cups.__exit__(*exc)
+        self.xvfb.__exit__(*exc)
+        if self.folder:
+            shutil.rmtree(self.folder, ignore_errors=True)
+
+    def _manages_windows(self):
+        return "_NET_ACTIVE_WINDOW" in self.property("root", "_NET_SUPPORTED")
+
+    def client_environment(self):
+        env = self.cups.environment()
+        env.update(self.xvfb.client_environment())
+        return env
+
+    def xdotool(self, *arguments):
+        return subprocess.run(["xdotool", *arguments], env=self.xvfb.environment(),
+                              capture_output=True, text=True, timeout=30).stdout
+
+    def property(self, window_id, name):
+        """The value xprop shows for a window's property ("root" for the root window)."""
+        target = ["-root"] if window_id == "root" else ["-id", window_id]
+        return subprocess.run(["xprop", *target, name], env=self.xvfb.environment(),
+                              capture_output=True, text=True, timeout=30).stdout
+
+    def window_named(self, name, timeout=20):
+        def find():
+            found = self.xdotool("search", "--onlyvisible", "--name", f"^{name}$").split()
+            return found[-1] if found else None
+        return wait_until(find, timeout, interval=0.2, what=f"a window named {name!r}")
+
+    def active_window(self):
+        return self.xdotool("getactivewindow").strip()
+
+    def demands_attention(self, window_id):
+        return "_NET_WM_STATE_DEMANDS_ATTENTION" in self.property(window_id, "_NET_WM_STATE")
+
+    def gone(self, window_id):
+        return window_id not in self.xdotool("search", "--onlyvisible", "--name", ".").split()
+
+    def type_into(self, window_id, text, *keys):
+        self.xdotool("windowactivate", "--sync", window_id)
+        if text:
+            self.xdotool("type", "--delay", "20", text)
+        if keys:
+            self.xdotool("key", *keys)
+
+    def geometry(self, window_id):
+        values = {}
+        for line in self.xdotool("getwindowgeometry", "--shell", window_id).splitlines():
+            key, _, value = line.partition("=")
+            values[key] = int(value)
+        return values["WIDTH"], values["HEIGHT"]

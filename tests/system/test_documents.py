@@ -4,7 +4,7 @@ import time
 import unittest
 from pathlib import Path
 
-from harness import Client, Cupsd, Xvfb, wait_until, write_job, write_pdf
+from harness import Client, Desktop, wait_until, write_job, write_pdf
 
 SCREEN = (1280, 800)
 
@@ -28,56 +28,6 @@ def expected_content_width(page_points, pages=1):
     return int(single(scale * row_width))
 
 
-class Desktop:
-    """Xvfb with a window manager, a private print scheduler, and xdotool."""
-
-    def __enter__(self):
-        self.xvfb = Xvfb(size=f"{SCREEN[0]}x{SCREEN[1]}x24").__enter__()
-        self.cups = Cupsd().__enter__()
-        self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.xvfb.environment(),
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(0.5)
-        return self
-
-    def __exit__(self, *exc):
-        self.wm.terminate()
-        self.wm.wait(10)
-        self.cups.__exit__(*exc)
-        self.xvfb.__exit__(*exc)
-
-    def client_environment(self):
-        env = self.cups.environment()
-        env.update(self.xvfb.client_environment())
-        return env
-
-    def xdotool(self, *arguments):
-        return subprocess.run(["xdotool", *arguments], env=self.xvfb.environment(),
-                              capture_output=True, text=True, timeout=30).stdout
-
-    def window_named(self, name, timeout=20):
-        def find():
-            found = self.xdotool("search", "--onlyvisible", "--name", f"^{name}$").split()
-            return found[-1] if found else None
-        return wait_until(find, timeout, interval=0.2, what=f"a window named {name!r}")
-
-    def gone(self, window_id):
-        return window_id not in self.xdotool("search", "--onlyvisible", "--name", ".").split()
-
-    def type_into(self, window_id, text, *keys):
-        self.xdotool("windowactivate", "--sync", window_id)
-        if text:
-            self.xdotool("type", "--delay", "20", text)
-        if keys:
-            self.xdotool("key", *keys)
-
-    def geometry(self, window_id):
-        values = {}
-        for line in self.xdotool("getwindowgeometry", "--shell", window_id).splitlines():
-            key, _, value = line.partition("=")
-            values[key] = int(value)
-        return values["WIDTH"], values["HEIGHT"]
-
-
 def pdf_text(data, folder):
     path = Path(folder) / "printed.pdf"
     path.write_bytes(data)
@@ -92,6 +42,9 @@ def page_count(data, folder):
 
 
 class JobWindows(unittest.TestCase):
+    def desktop(self):
+        return Desktop(size=SCREEN)
+
     def start_client(self, desktop, settings):
         client = Client(env=desktop.client_environment(), settings=settings)
         self.addCleanup(client.__exit__)
@@ -100,7 +53,7 @@ class JobWindows(unittest.TestCase):
         return client
 
     def test_a_dropped_job_is_shown_printed_unrasterised_and_deleted_when_closed(self):
-        with Desktop() as desktop:
+        with self.desktop() as desktop:
             client = self.start_client(desktop, {"notificationPrintJob": "Bring To Front"})
             write_job(client.home, "report", text="Quarterly report")
             window = desktop.window_named("report.ppf")
@@ -124,7 +77,7 @@ class JobWindows(unittest.TestCase):
             self.assertTrue(desktop.gone(window))
 
     def test_print_dialog_only_asks_for_the_password_and_prints_an_unencrypted_copy(self):
-        with Desktop() as desktop:
+        with self.desktop() as desktop:
             client = self.start_client(desktop, {"actionPrintJob": "Display print dialog only"})
             plain = client.root / "plain.pdf"
             write_pdf(plain, "Protected pages")

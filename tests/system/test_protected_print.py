@@ -21,14 +21,15 @@ def write_protected_job(folder, name):
 class ProtectedDirectPrint(unittest.TestCase):
     def start(self, x, cups):
         """A client printing directly, with a protected job dropped in its
-        home, once its prompt is up and has the keyboard."""
+        home, once its prompt is up and the user has clicked into it."""
         env = {**cups.environment(), **x.client_environment()}
         client = Client(env=env, settings={"actionPrintJob": "Print directly to printer",
                                            "enableClipboard": "no"})
         self.addCleanup(client.__exit__)
         client.start()
         write_protected_job(client.home, "secret")
-        self.xdotool(x, "search", "--sync", "--onlyvisible", "--name", "^Dravelo Client$")
+        self.xdotool(x, "search", "--sync", "--onlyvisible", "--name", "^Dravelo Client$",
+                     "windowfocus", "--sync")
         wait_until(lambda: self.prompt_has_focus(x), 10, what="the prompt to take the focus")
         return client
 

@@ -1,5 +1,7 @@
 #include "platform/desktop/DialogAlert.h"
 
+#include "platform/desktop/UserActivation.h"
+
 #include <QDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -91,9 +93,7 @@ void DialogAlert::setFieldText(const QString& text) {
 }
 
 int DialogAlert::runModal() {
-    dialog_->show();
-    dialog_->raise();
-    dialog_->activateWindow();
+    UserActivation::presentPrompt(*dialog_);
     if (field_->isVisible()) {
         field_->setFocus();
         field_->selectAll();

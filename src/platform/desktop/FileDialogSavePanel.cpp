@@ -1,5 +1,7 @@
 #include "platform/desktop/FileDialogSavePanel.h"
 
+#include "platform/desktop/UserActivation.h"
+
 #include <QDir>
 #include <QFileDialog>
 
@@ -24,6 +26,7 @@ int FileDialogSavePanel::runModal() {
         dialog.setNameFilter(QStringLiteral("%1 (%2)").arg(types_.first().toUpper(),
                                                            patterns.join(QLatin1Char(' '))));
     }
+    UserActivation::presentPrompt(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return cancelResponse;
     }

@@ -1,6 +1,7 @@
 #include "platform/desktop/TrayIcon.h"
 
 #include "platform/core/Log.h"
+#include "platform/desktop/UserActivation.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -15,7 +16,12 @@ TrayIcon::TrayIcon(const QIcon& icon, const QString& toolTip, const QList<Comman
     , menu_(new QMenu)
     , icon_(new QSystemTrayIcon(icon, this)) {
     for (const Command& command : commands) {
-        menu_->addAction(command.title, this, command.action);
+        // A command chosen from the tray is the user's: the windows it brings
+        // up take the focus.
+        menu_->addAction(command.title, this, [action = command.action] {
+            const UserActivation asked;
+            action();
+        });
     }
     icon_->setToolTip(toolTip);
     icon_->setContextMenu(menu_);

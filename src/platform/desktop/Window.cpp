@@ -1,5 +1,7 @@
 #include "platform/desktop/Window.h"
 
+#include "platform/desktop/UserActivation.h"
+
 #include <QCloseEvent>
 #include <QLayout>
 #include <QResizeEvent>
@@ -68,9 +70,7 @@ void Window::makeKeyAndOrderFront() {
     if (contentSize_.isEmpty()) {
         return;
     }
-    show();
-    raise();
-    activateWindow();
+    UserActivation::present(*this);
 }
 
 QList<Window*> Window::all() {

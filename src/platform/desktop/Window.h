@@ -35,8 +35,9 @@ public:
     bool isExcludedFromWindowsMenu() const { return excludedFromWindowsMenu_; }
     void setExcludedFromWindowsMenu(bool excluded) { excludedFromWindowsMenu_ = excluded; }
 
-    // Shows the window in front of the others and gives it the keyboard focus.
-    // A window hidden by its content size stays hidden.
+    // Shows the window in front of the client's others, with the keyboard
+    // focus only when the client may take it (see UserActivation). A window
+    // hidden by its content size stays hidden.
     void makeKeyAndOrderFront();
 
     static QList<Window*> all();

@@ -1,5 +1,6 @@
 #include "platform/print/DialogPrintPanel.h"
 
+#include "platform/desktop/UserActivation.h"
 #include "platform/pdf/PdfDocument.h"
 #include "platform/print/PrintSettings.h"
 #include "platform/print/PrintSpooler.h"
@@ -39,8 +40,7 @@ void DialogPrintPanel::runModal(const PdfDocument& document, PrintSettings& sett
     if (document.pageCount() > 0) {
         dialog.setMinMax(1, document.pageCount());
     }
-    dialog.raise();
-    dialog.activateWindow();
+    UserActivation::presentPrompt(dialog);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
