@@ -110,7 +110,7 @@ bool DVCDocumentController::askOpenPassword(PdfDocument& pdf) {
     return false;
 }
 
-std::shared_ptr<PdfDocument> DVCDocumentController::askOwnerPassword(const QString& path) {
+bool DVCDocumentController::askOwnerPassword(PdfDocument& pdf) {
     const std::unique_ptr<Alert> prompt = document_.context().makeAlert();
     prompt->setMessageText(QStringLiteral(
         "Without the owner password, you do not have permission to save this document."));
@@ -119,15 +119,12 @@ std::shared_ptr<PdfDocument> DVCDocumentController::askOwnerPassword(const QStri
     prompt->addButton(QStringLiteral("Cancel"), Alert::escapeKey);
     prompt->setTextField(passwordFieldSize);
     while (prompt->runModal() != Alert::secondButtonReturn) {
-        // Opened afresh: a document open with its user password stays
-        // restricted whatever is tried on it.
-        auto candidate = std::make_shared<PdfDocument>(path);
-        if (candidate->unlockWithPassword(prompt->fieldText()) && !candidate->isRestricted()) {
-            return candidate;
+        if (pdf.unlockWithPassword(prompt->fieldText())) {
+            return true;
         }
         prompt->setInformativeText(incorrectPassword);
     }
-    return nullptr;
+    return false;
 }
 
 void DVCDocumentController::sizeWindowToScreen(PdfDocument& pdf) {
@@ -202,8 +199,8 @@ void DVCDocumentController::saveDocumentAs() {
     }
     const QPointer<DVCDocumentController> self(this);
     const std::shared_ptr<PdfDocument> pdf = _pdfView->document();
-    if (pdf && (pdf->isLocked() || pdf->isRestricted())) {
-        const std::shared_ptr<PdfDocument> unlocked = askOwnerPassword(pdf->path());
+    if (pdf && pdf->isLocked()) {
+        const bool unlocked = askOwnerPassword(*pdf);
         if (!self || document_.isClosing()) {
             return;
         }
@@ -211,7 +208,7 @@ void DVCDocumentController::saveDocumentAs() {
             closeHidden();
             return;
         }
-        _pdfView->setDocument(unlocked);
+        showUnlocked(pdf->password());
     }
     const std::unique_ptr<SavePanel> panel = document_.context().makeSavePanel();
     panel->setAllowedFileTypes({QStringLiteral("pdf")});
@@ -301,6 +298,13 @@ void DVCDocumentController::connectActions() {
     connect(_pdfView, &PdfView::pageChanged, this, &DVCDocumentController::showPage);
     connect(_pdfView, &PdfView::unlocked, this,
             [this](const QString& password) { document_.unlockWithPassword(password); });
+}
+
+void DVCDocumentController::showUnlocked(const QString& password) {
+    // The view shows its document afresh, now open, and the job document's
+    // own copy for printing opens with the same password.
+    _pdfView->setDocument(_pdfView->document());
+    document_.unlockWithPassword(password);
 }
 
 void DVCDocumentController::showPage(int page, int pageCount) {

@@ -33,8 +33,8 @@ public:
 
     // The Print command of the window.
     void openPrintDialog();
-    // Saves a copy of the PDF where the user chooses, as it came; a
-    // protected PDF needs its owner password first.
+    // Saves a copy of the PDF where the user chooses, as it came (its
+    // encryption kept); a PDF still locked needs its password first.
     void saveDocumentAs();
     bool shouldCloseDocument() const override { return true; }
     // Writes the PDF to the path and shows the written copy from then on; an
@@ -50,9 +50,11 @@ protected:
 private:
     // The open-password prompt; false when the user cancelled it.
     bool askOpenPassword(PdfDocument& pdf);
-    // The owner-password prompt of Save As: the file opened with its owner
-    // password, or null when the user cancelled the prompt.
-    std::shared_ptr<PdfDocument> askOwnerPassword(const QString& path);
+    // The owner-password prompt of Save As: unlocks the PDF with the user's
+    // or the owner password; false when the user cancelled the prompt.
+    bool askOwnerPassword(PdfDocument& pdf);
+    // After the PDF shown was unlocked with the password outside the view.
+    void showUnlocked(const QString& password);
     void sizeWindowToScreen(PdfDocument& pdf);
     void requestAttention(const QString& notification);
     void printDialogOnly(const QString& notification);

@@ -33,7 +33,7 @@ protected:
     QTemporaryDir dir;
 };
 
-TEST_F(PdfDocumentTest, TellsReadableLockedAndRestrictedApart) {
+TEST_F(PdfDocumentTest, TellsReadableAndLockedApart) {
     TestPdf::write(file(QStringLiteral("plain.pdf")), 2);
     protectedPdf(3);
     TestPdf::writeEncrypted(file(QStringLiteral("owner-only.pdf")), QString(), ownerPassword, 1,
@@ -45,20 +45,19 @@ TEST_F(PdfDocumentTest, TellsReadableLockedAndRestrictedApart) {
 
     struct Case {
         const char* name;
-        bool readable, locked, restricted;
+        bool readable, locked;
         int pages;
     };
     const QList<Case> cases{
-        {"plain.pdf", true, false, false, 2},     {"protected.pdf", true, true, false, 0},
-        {"owner-only.pdf", true, false, true, 1}, {"garbage.pdf", false, false, false, 0},
-        {"missing.pdf", false, false, false, 0},
+        {"plain.pdf", true, false, 2},      {"protected.pdf", true, true, 0},
+        {"owner-only.pdf", true, false, 1}, {"garbage.pdf", false, false, 0},
+        {"missing.pdf", false, false, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const PdfDocument pdf(file(QString::fromLatin1(c.name)));
         EXPECT_EQ(pdf.isReadable(), c.readable);
         EXPECT_EQ(pdf.isLocked(), c.locked);
-        EXPECT_EQ(pdf.isRestricted(), c.restricted);
         EXPECT_EQ(pdf.pageCount(), c.pages);
         EXPECT_FALSE(pdf.wasUnlockedWithPassword());
     }

@@ -1,6 +1,7 @@
 #include "support/ControllerHarness.h"
 #include "support/DocumentHarness.h"
 #include "support/LogRecorder.h"
+#include "support/TestPdf.h"
 
 #include "documents/DVCDocumentController.h"
 #include "documents/DVCMyDocument.h"
@@ -22,6 +23,7 @@ using dravelo::test::ControllerHarness;
 using dravelo::test::DocumentHarness;
 using dravelo::test::LogRecorder;
 using dravelo::test::ScriptedAlert;
+using dravelo::test::TestPdf;
 
 namespace {
 
@@ -268,6 +270,22 @@ TEST(JobDocument, SaveAsOfAProtectedPdfAsksForTheOwnerPassword) {
     EXPECT_EQ(h.savePanel.showings, 1);
     EXPECT_FALSE(h.jobFilesExist("dropped"));
     EXPECT_TRUE(h.jobFilesExist("kept"));
+}
+
+TEST(JobDocument, SaveAsOfARestrictedPdfThatOpensGoesStraightToThePanel) {
+    DocumentHarness h;
+    h.writeJob("report");
+    TestPdf::writeEncrypted(h.stagingFile("report.ppf"), QString(), QStringLiteral("owner"), 1,
+                            false);
+    const QString copy = h.stagingFile("copy.pdf");
+    h.savePanel.choice = copy;
+    DVCMyDocument* document = h.open("report");
+    controllerOf(document)->saveDocumentAs();
+    EXPECT_TRUE(h.promptShowings.isEmpty());
+    EXPECT_EQ(h.savePanel.showings, 1);
+    EXPECT_TRUE(h.jobFilesExist("report"));
+    EXPECT_EQ(contents(copy), contents(h.stagingFile("report.ppf")));
+    EXPECT_TRUE(contents(copy).contains("/Encrypt"));
 }
 
 TEST(JobDocument, SaveAsWritesNothingWhenThePanelIsCancelled) {

@@ -103,10 +103,6 @@ QRectF PdfDocument::mediaBox(int pageIndex) const {
     }
 }
 
-bool PdfDocument::isRestricted() const {
-    return pdf_ && pdf_->isEncrypted() && !pdf_->ownerPasswordMatched() && !pdf_->allowModifyAll();
-}
-
 bool PdfDocument::writeToPath(const QString& target) const {
     QFile source(path_);
     QSaveFile output(target);

@@ -39,8 +39,6 @@ public:
     int pageCount() const;
     // The page's media box in points; empty for a page that does not exist.
     QRectF mediaBox(int pageIndex) const;
-    // Encrypted, opened without the owner password, and not allowing changes.
-    bool isRestricted() const;
 
     // The file exactly as it came (encryption kept), written atomically.
     bool writeToPath(const QString& target) const;
