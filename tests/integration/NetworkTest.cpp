@@ -31,9 +31,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Answers each HTTP request by its path: "/ok" with the body, "/missing"
-// with 404 and a body, "/stall" with the start of a body and then nothing,
-// "/silent" with nothing at all.
+// Answers each HTTP request by its path: "/ok" with the body, "/status/N"
+// with status N and a body that names it, "/stall" with the start of a body
+// and then nothing, "/silent" with nothing at all.
 class HttpPeer {
 public:
     explicit HttpPeer(QByteArray body)
@@ -61,8 +61,10 @@ private:
         const QByteArray path = request.split(' ').value(1);
         if (path == "/ok") {
             respond(socket, "200 OK", body_, body_.size());
-        } else if (path == "/missing") {
-            respond(socket, "404 Not Found", "no such file", 12);
+        } else if (path.startsWith("/status/")) {
+            const QByteArray status = path.mid(8);
+            const QByteArray named = "status " + status;
+            respond(socket, status + " Whatever", named, named.size());
         } else if (path == "/stall") {
             respond(socket, "200 OK", body_.left(10), body_.size());
         }
@@ -114,6 +116,7 @@ protected:
     SystemHttpClient http{300ms};
 };
 
+// Whatever its status, a response that arrives whole is written as the file.
 TEST_F(Network, DownloadsReplaceTheFileWholeOrLeaveItAlone) {
     QTcpServer closed;
     closed.listen(QHostAddress::LocalHost);
@@ -125,7 +128,11 @@ TEST_F(Network, DownloadsReplaceTheFileWholeOrLeaveItAlone) {
         QByteArray content;
     } cases[] = {
         {peer.url("/ok"), HttpClient::Outcome::Succeeded, body},
-        {peer.url("/missing"), HttpClient::Outcome::Succeeded, "no such file"},
+        {peer.url("/status/400"), HttpClient::Outcome::Succeeded, "status 400"},
+        {peer.url("/status/404"), HttpClient::Outcome::Succeeded, "status 404"},
+        {peer.url("/status/407"), HttpClient::Outcome::Succeeded, "status 407"},
+        {peer.url("/status/418"), HttpClient::Outcome::Succeeded, "status 418"},
+        {peer.url("/status/500"), HttpClient::Outcome::Succeeded, "status 500"},
         {peer.url("/stall"), HttpClient::Outcome::TransportFailed, "before"},
         {refused, HttpClient::Outcome::TransportFailed, "before"},
         {QUrl(QStringLiteral("http://[bad")), HttpClient::Outcome::TransportFailed, "before"},
@@ -178,15 +185,28 @@ TEST_F(Network, AFailedWriteLeavesNoPartialFile) {
 }
 
 TEST_F(Network, DeletionCountsOnlyTransportFailures) {
-    auto outcomes = std::make_shared<QList<HttpClient::Outcome::Kind>>();
-    for (const QString& path : {QStringLiteral("/missing"), QStringLiteral("/stall")}) {
-        http.deleteResource(peer.url(path), {}, [outcomes](const HttpClient::Outcome& outcome) {
-            outcomes->append(outcome.kind);
+    const struct {
+        QString path;
+        HttpClient::Outcome::Kind kind;
+    } cases[] = {
+        {QStringLiteral("/status/200"), HttpClient::Outcome::Succeeded},
+        {QStringLiteral("/status/400"), HttpClient::Outcome::Succeeded},
+        {QStringLiteral("/status/404"), HttpClient::Outcome::Succeeded},
+        {QStringLiteral("/status/407"), HttpClient::Outcome::Succeeded},
+        {QStringLiteral("/status/418"), HttpClient::Outcome::Succeeded},
+        {QStringLiteral("/status/500"), HttpClient::Outcome::Succeeded},
+        {QStringLiteral("/stall"), HttpClient::Outcome::TransportFailed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        auto result = std::make_shared<Result>();
+        http.deleteResource(peer.url(c.path), {}, [result](const HttpClient::Outcome& outcome) {
+            result->done = true;
+            result->outcome = outcome;
         });
+        QTRY_VERIFY_WITH_TIMEOUT(result->done, 10000);
+        EXPECT_EQ(result->outcome.kind, c.kind) << result->outcome.error.toStdString();
     }
-    QTRY_COMPARE_WITH_TIMEOUT(outcomes->size(), 2, 10000);
-    EXPECT_TRUE(outcomes->contains(HttpClient::Outcome::Succeeded));
-    EXPECT_TRUE(outcomes->contains(HttpClient::Outcome::TransportFailed));
 }
 
 TEST(NetworkWebSocket, HandshakeIsGivenUpWhenThePeerStaysSilent) {

@@ -14,20 +14,18 @@ namespace {
 
 constexpr qint64 readBufferSize = 1024 * 1024;
 
-// True when the reply ended with a whole response, whatever its status. HTTP
-// error statuses map to the content and server error ranges; anything else
-// (no connection, a time-out, an abort, a broken transfer) lost the body.
+// True when the reply ended with a whole response, whatever its status: an
+// HTTP response arrived and nothing cut it short (a refused, broken, timed
+// out or aborted connection, a response that could not be read). Qt reports
+// HTTP error statuses as errors of several kinds, so the kind alone does not
+// tell.
 bool deliveredWholeBody(QNetworkReply* reply) {
+    const bool responded = !reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isNull();
     const int error = reply->error();
-    if (error == QNetworkReply::NoError) {
-        return true;
-    }
-    const bool hasStatus = !reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isNull();
-    const bool contentError =
-        error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError;
-    const bool serverError =
-        error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError;
-    return hasStatus && (contentError || serverError);
+    const bool cutShort = (error >= QNetworkReply::ConnectionRefusedError &&
+                           error <= QNetworkReply::UnknownNetworkError) ||
+                          error == QNetworkReply::ProtocolFailure;
+    return responded && !cutShort;
 }
 
 HttpClient::Outcome transportFailure(QNetworkReply* reply) {
