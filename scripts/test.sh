@@ -13,7 +13,7 @@ cmake --build --preset default -j"$(nproc)"
 
 status=0
 ctest --preset default -j2 --timeout 600 || status=$?
-tests/fuzz/run-fuzz.sh "${FUZZ_SECONDS:-30}" || status=$?
+tests/fuzz/run-fuzz.sh "${FUZZ_SECONDS:-20}" || status=$?
 scripts/sanitize.sh || status=$?
 { scripts/package.sh && scripts/check-package.sh; } || status=$?
 exit "$status"
