@@ -46,12 +46,6 @@ const QStringList preferredTextTypes{
 // Characters of a refused name that a log line shows.
 constexpr qsizetype loggedNameLength = 80;
 
-QString shortenedForLog(const QString& name) {
-    return name.size() <= loggedNameLength
-               ? name
-               : name.left(loggedNameLength) + QStringLiteral("… (%1 characters)").arg(name.size());
-}
-
 void writeAtomically(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
@@ -165,7 +159,7 @@ void DVCDraveloController::readMACServerChangesinData(const QString& message) {
         !StagingDirectory::isJobFileName(JobFilePair::configurationPath(name)) ||
         configurationPath == printDataPath) {
         log(QStringLiteral("Clipboard job refused: \"%1\" is not a print data file name.")
-                .arg(shortenedForLog(name)));
+                .arg(Log::shortened(name, loggedNameLength)));
         return;
     }
     const QStringView text(message);

@@ -21,11 +21,32 @@ TEST(Log, ControlCharactersInALineAreWrittenAsEscapes) {
         {QStringLiteral(u"c1\u0085sep\u2028del\u007f"),
          QStringLiteral("c1\\x{85}sep\\x{2028}del\\x{7f}")},
         {QStringLiteral(u"Grüße, 日本, \\n stays"), QStringLiteral(u"Grüße, 日本, \\n stays")},
+        {QStringLiteral(u"job\u202egnp.ppf"), QStringLiteral("job\\x{202e}gnp.ppf")},
+        {QStringLiteral(u"\u2066a\u2069\u200e\u200f\u061c\u202a"),
+         QStringLiteral("\\x{2066}a\\x{2069}\\x{200e}\\x{200f}\\x{61c}\\x{202a}")},
     };
     for (const auto& [text, written] : cases) {
         LogRecorder recorder;
         log(text);
         EXPECT_EQ(recorder.lines(), QStringList{written}) << text.toStdString();
+    }
+}
+
+TEST(Log, LongTextIsShortenedToItsStartAndLength) {
+    const QString pair = QStringLiteral(u"\U0001F5A8");
+    const struct {
+        QString text;
+        QString shortened;
+    } cases[] = {
+        {QStringLiteral("abc"), QStringLiteral("abc")},
+        {QStringLiteral("abcd"), QStringLiteral("abcd")},
+        {QStringLiteral("abcde"), QStringLiteral("abcd… (5 characters)")},
+        // A character of two UTF-16 units is never cut in half.
+        {QStringLiteral("ab") + pair, QStringLiteral("ab") + pair},
+        {QStringLiteral("abc") + pair, QStringLiteral("abc… (5 characters)")},
+    };
+    for (const auto& [text, shortened] : cases) {
+        EXPECT_EQ(dravelo::Log::shortened(text, 4), shortened) << text.toStdString();
     }
 }
 

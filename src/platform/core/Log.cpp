@@ -23,6 +23,13 @@ void openSyslogOnce() {
     std::call_once(once, [] { openlog("dravelo", LOG_PID, LOG_USER); });
 }
 
+// The marks and embeddings, overrides and isolates that make a viewer show
+// the characters after them in another order.
+bool isBidirectionalControl(char16_t code) {
+    return code == 0x061c || code == 0x200e || code == 0x200f ||
+           (code >= 0x202a && code <= 0x202e) || (code >= 0x2066 && code <= 0x2069);
+}
+
 } // namespace
 
 QString Log::escapeControlCharacters(const QString& text) {
@@ -37,7 +44,7 @@ QString Log::escapeControlCharacters(const QString& text) {
         } else if (code == u'\t') {
             escaped += QStringLiteral("\\t");
         } else if (code < 0x20 || (code >= 0x7f && code < 0xa0) || code == 0x2028 ||
-                   code == 0x2029) {
+                   code == 0x2029 || isBidirectionalControl(code)) {
             escaped +=
                 QStringLiteral("\\x{%1}").arg(static_cast<uint>(code), 2, 16, QLatin1Char('0'));
         } else {
@@ -45,6 +52,16 @@ QString Log::escapeControlCharacters(const QString& text) {
         }
     }
     return escaped;
+}
+
+QString Log::shortened(const QString& text, qsizetype limit) {
+    if (text.size() <= limit) {
+        return text;
+    }
+    // A cut between the two halves of a surrogate pair would leave half a
+    // character.
+    const qsizetype cut = text.at(limit - 1).isHighSurrogate() ? limit - 1 : limit;
+    return text.left(cut) + QStringLiteral("… (%1 characters)").arg(text.size());
 }
 
 void Log::write(const QString& text) {

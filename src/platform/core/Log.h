@@ -18,9 +18,15 @@ public:
     static void write(const QString& line);
 
     // The text with newline, carriage return and tab as \n, \r, \t and every
-    // other control character (C0, DEL, C1, line and paragraph separators)
+    // other control character (C0, DEL, C1, line and paragraph separators,
+    // and the bidirectional controls that would reorder the rest of a line)
     // as \x{HH}; everything else unchanged.
     static QString escapeControlCharacters(const QString& text);
+
+    // The text, or, when it is longer than `limit` characters, its first
+    // `limit` characters followed by its length, so that a line stays short
+    // whatever it quotes.
+    static QString shortened(const QString& text, qsizetype limit);
 
     // Installs a sink that receives every line instead of stderr and syslog;
     // an empty function restores the default outputs.
