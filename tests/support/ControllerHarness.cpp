@@ -2,6 +2,7 @@
 
 #include "support/TestPdf.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -32,7 +33,12 @@ ControllerHarness::ControllerHarness(Intake intake)
                           nullptr});
 }
 
-ControllerHarness::~ControllerHarness() = default;
+// Hand-overs to the UI thread that the controller left behind still reach
+// this harness (its notifications), so they run before it goes.
+ControllerHarness::~ControllerHarness() {
+    controller_.reset();
+    QCoreApplication::sendPostedEvents();
+}
 
 void ControllerHarness::setSetting(const QString& key, const QString& value) {
     QSettings file(settingsFile(), QSettings::IniFormat);
