@@ -5,16 +5,21 @@
 #include "platform/core/MainThread.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/core/WorkThread.h"
+#include "platform/files/FileManager.h"
 #include "platform/network/SystemNetworkAccess.h"
 #include "server/DVCKeyring.h"
 #include "server/JobPackage.h"
 #include "services/DVCNotificationCenter.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
 
+#include <array>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 namespace dravelo {
@@ -26,6 +31,73 @@ constexpr qint64 jobPackageType = 200002;
 // polled, not waited on, so the session's thread stays free to stop.
 constexpr std::chrono::milliseconds jobLockPoll{10};
 constexpr std::chrono::seconds stopLimit{3};
+// Longer messages are logged by their start and their length.
+constexpr qsizetype loggedMessageLength = 64 * 1024;
+
+// A job under way: its package and the private temporary files in the home
+// directory that its two bodies were downloaded into. Whatever was not put
+// in place is deleted with it.
+class JobTransfer {
+public:
+    explicit JobTransfer(JobPackage job)
+        : job_(std::move(job)) {}
+    ~JobTransfer() { discard(); }
+
+    JobTransfer(const JobTransfer&) = delete;
+    JobTransfer& operator=(const JobTransfer&) = delete;
+
+    JobPackage& job() { return job_; }
+    bool failed() const { return failed_; }
+
+    // Takes a download's outcome; a failure is logged, and the job left on
+    // the server.
+    void took(JobPackage::File file, const HttpClient::Outcome& outcome) {
+        if (outcome.kind == HttpClient::Outcome::Succeeded) {
+            temporary(file) = outcome.filePath;
+            return;
+        }
+        failed_ = true;
+        const QString what = outcome.kind == HttpClient::Outcome::WriteFailed
+                                 ? QStringLiteral("Could not write")
+                                 : QStringLiteral("Could not download");
+        log(QStringLiteral("%1 %2: %3; the job stays on the server.")
+                .arg(what, job_.localPath(file), outcome.error));
+    }
+
+    // Renames both files into place, print data first, so that the
+    // configuration, which announces the job, never appears without it.
+    bool place() {
+        for (const JobPackage::File file :
+             {JobPackage::File::PrintData, JobPackage::File::Configuration}) {
+            const QString target = job_.localPath(file);
+            if (!FileManager::replaceItem(temporary(file), target)) {
+                log(QStringLiteral("Could not write %1: %2; the job stays on the server.")
+                        .arg(target, QString::fromLocal8Bit(std::strerror(errno))));
+                return false;
+            }
+            temporary(file).clear();
+        }
+        return true;
+    }
+
+    void discard() {
+        for (QString& path : temporaries_) {
+            if (!path.isEmpty()) {
+                QFile::remove(path);
+                path.clear();
+            }
+        }
+    }
+
+private:
+    QString& temporary(JobPackage::File file) {
+        return temporaries_.at(file == JobPackage::File::PrintData ? 0 : 1);
+    }
+
+    JobPackage job_;
+    std::array<QString, 2> temporaries_;
+    bool failed_ = false;
+};
 
 } // namespace
 
@@ -60,7 +132,7 @@ private:
 
     void webSocketDidOpen(quint64 id);
     void webSocketDidFailWithError(quint64 id, const QString& error);
-    void webSocketDidReceiveMessage(quint64 id, const QString& message, WorkQueue::Done done);
+    void webSocketDidReceiveMessage(quint64 id, QString message, WorkQueue::Done done);
     void webSocketDidReceiveBinary(quint64 id, qsizetype size);
     void webSocketDidClose(quint64 id);
     void processJobPackage(const QJsonValue& data, WorkQueue::Done done);
@@ -70,9 +142,13 @@ private:
     void abandon(std::optional<Socket>& socket, bool abort);
     void shutDown();
 
+    bool admitMessage(qsizetype size);
+
     void withJobLock(std::function<void()> then);
     void releaseJobLock();
-    void download(const JobPackage& job, JobPackage::File file, std::function<void()> then);
+    void download(const std::shared_ptr<JobTransfer>& transfer, JobPackage::File file,
+                  std::function<void()> then);
+    void finishJob(const JobPackage& job);
     void deleteFromServer(const JobPackage& job);
 
     void notify(const QString& text);
@@ -83,6 +159,7 @@ private:
     std::shared_ptr<NetworkAccess> network_;
     std::shared_ptr<WorkQueue> queue_;
     std::function<std::optional<DVCKeyringItem>()> readCredentials_;
+    qsizetype waitingTextLimit_;
     std::atomic<bool> stopping_ = false;
 
     // Set from other threads.
@@ -98,6 +175,9 @@ private:
     // connect does not close them.
     std::vector<std::unique_ptr<WebSocket>> abandoned_;
     std::unique_ptr<HttpClient> http_;
+    std::shared_ptr<JobTransfer> transfer_; // the job under way
+    // The characters of the messages received and not yet handled.
+    qsizetype waitingText_ = 0;
     std::mutex* heldLock_ = nullptr;
     quint64 lastSocketId_ = 0;
 };
@@ -110,7 +190,8 @@ DVCWebsocket::Session::Session(DVCWebsocketContext context)
     , queue_(context.queue ? std::move(context.queue)
                            : std::make_shared<WorkThread>(QStringLiteral("Print server session")))
     , readCredentials_(context.readCredentials ? std::move(context.readCredentials)
-                                               : std::function(&DVCKeyring::getKey)) {}
+                                               : std::function(&DVCKeyring::getKey))
+    , waitingTextLimit_(context.waitingTextLimit) {}
 
 void DVCWebsocket::Session::setJobLock(std::mutex* jobLock) {
     const std::lock_guard lock(configMutex_);
@@ -146,11 +227,16 @@ void DVCWebsocket::Session::stop() {
 }
 
 // Cuts every request and socket short. The job under way, if any, then sees
-// its downloads fail, releases the job lock and ends.
+// its downloads fail, releases the job lock and ends; its temporary files go
+// even where it waited for the lock and will not run again.
 void DVCWebsocket::Session::shutDown() {
     if (http_) {
         http_->abortAll();
         http_.reset();
+    }
+    if (transfer_) {
+        transfer_->discard();
+        transfer_.reset();
     }
     abandon(webSocket_, true);
     abandon(attempt_, true);
@@ -246,9 +332,13 @@ WebSocket::Callbacks DVCWebsocket::Session::callbacksFor(quint64 id) {
                 done();
             });
         },
-        [queued, id](const QString& message) {
-            queued([id, message](Session& s, WorkQueue::Done done) {
-                s.webSocketDidReceiveMessage(id, message, std::move(done));
+        [weak, id](const QString& message) {
+            const auto self = weak.lock();
+            if (!self || !self->admitMessage(message.size())) {
+                return;
+            }
+            self->post([id, message](Session& s, WorkQueue::Done done) mutable {
+                s.webSocketDidReceiveMessage(id, std::move(message), std::move(done));
             });
         },
         [queued, id](qsizetype size) {
@@ -310,16 +400,35 @@ void DVCWebsocket::Session::webSocketDidReceiveBinary(quint64 id, qsizetype size
     }
 }
 
-void DVCWebsocket::Session::webSocketDidReceiveMessage(quint64 id, const QString& message,
+// Messages wait while a job downloads. Beyond the limit a new one is dropped,
+// so that a flood of them cannot fill the memory; a job it announced is never
+// deleted on the server.
+bool DVCWebsocket::Session::admitMessage(qsizetype size) {
+    if (waitingText_ + size > waitingTextLimit_) {
+        log(QStringLiteral("Got an error: dropped a message of %1 characters while %2 characters "
+                           "of messages wait; a job in it stays on the server")
+                .arg(size)
+                .arg(waitingText_));
+        return false;
+    }
+    waitingText_ += size;
+    return true;
+}
+
+void DVCWebsocket::Session::webSocketDidReceiveMessage(quint64 id, QString message,
                                                        WorkQueue::Done done) {
+    waitingText_ -= message.size();
     if (!isStored(id)) {
         done();
         return;
     }
     log(QStringLiteral("Message Received"));
-    log(QStringLiteral("Message %1").arg(message));
+    log(QStringLiteral("Message %1").arg(Log::shortened(message, loggedMessageLength)));
+    const QByteArray utf8 = message.toUtf8();
+    // The parsed document is all that is needed from here on.
+    message = QString();
     QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(message.toUtf8(), &error);
+    const QJsonDocument document = QJsonDocument::fromJson(utf8, &error);
     if (error.error != QJsonParseError::NoError) {
         log(QStringLiteral("Got an error: %1").arg(error.errorString()));
         done();
@@ -349,34 +458,49 @@ void DVCWebsocket::Session::webSocketDidReceiveMessage(quint64 id, const QString
 
 // --- Job download and removal ---
 
+// Both bodies are downloaded without the job lock, which the watcher takes
+// for its pass over the home directory; the lock is held only while the
+// finished files are renamed into place. A job whose files did not all
+// arrive is left on the server.
 void DVCWebsocket::Session::processJobPackage(const QJsonValue& data, WorkQueue::Done done) {
     const QString serviceUrl = defaults_.stringForKey(SettingsKeys::serviceUrl).value_or(QString());
     QString error;
-    const std::optional<JobPackage> parsed = JobPackage::parse(data, serviceUrl, homePath_, error);
+    std::optional<JobPackage> parsed = JobPackage::parse(data, serviceUrl, homePath_, error);
     if (!parsed) {
         log(error);
         done();
         return;
     }
-    auto job = std::make_shared<JobPackage>(*parsed);
-    job->setAuthorization(auth());
+    transfer_ = std::make_shared<JobTransfer>(std::move(*parsed));
+    const std::shared_ptr<JobTransfer> transfer = transfer_;
+    transfer->job().setAuthorization(auth());
     log(QStringLiteral("Downloading files"));
-    withJobLock([this, self = shared_from_this(), job, done = std::move(done)] {
-        download(*job, JobPackage::File::PrintData, [this, self, job, done] {
-            download(*job, JobPackage::File::Configuration, [this, self, job, done] {
-                releaseJobLock();
-                if (stopping_) {
-                    done();
-                    return;
-                }
-                log(QStringLiteral("Finished downloading files"));
-                log(QStringLiteral("Deleting job from server"));
-                deleteFromServer(*job);
-                notify(QStringLiteral("New Print Job Found"));
-                done();
-            });
+    const auto finish = [this, self = shared_from_this(), transfer, done = std::move(done)] {
+        if (stopping_ || transfer->failed()) {
+            transfer_.reset();
+            done();
+            return;
+        }
+        withJobLock([this, self, transfer, done] {
+            const bool placed = transfer->place();
+            releaseJobLock();
+            transfer_.reset();
+            if (placed) {
+                finishJob(transfer->job());
+            }
+            done();
         });
+    };
+    download(transfer, JobPackage::File::PrintData, [this, transfer, finish] {
+        download(transfer, JobPackage::File::Configuration, finish);
     });
+}
+
+void DVCWebsocket::Session::finishJob(const JobPackage& job) {
+    log(QStringLiteral("Finished downloading files"));
+    log(QStringLiteral("Deleting job from server"));
+    deleteFromServer(job);
+    notify(QStringLiteral("New Print Job Found"));
 }
 
 void DVCWebsocket::Session::withJobLock(std::function<void()> then) {
@@ -385,8 +509,8 @@ void DVCWebsocket::Session::withJobLock(std::function<void()> then) {
         const std::lock_guard guard(configMutex_);
         lock = jobLock_;
     }
+    // Stopping drops the work: shutDown() has discarded its files.
     if (stopping_) {
-        then();
         return;
     }
     if (!lock || lock->try_lock()) {
@@ -406,26 +530,21 @@ void DVCWebsocket::Session::releaseJobLock() {
     }
 }
 
-void DVCWebsocket::Session::download(const JobPackage& job, JobPackage::File file,
-                                     std::function<void()> then) {
-    if (stopping_) {
+void DVCWebsocket::Session::download(const std::shared_ptr<JobTransfer>& transfer,
+                                     JobPackage::File file, std::function<void()> then) {
+    if (stopping_ || transfer->failed()) {
         then();
         return;
     }
     if (!http_) {
         http_ = network_->makeHttpClient();
     }
-    const QString path = job.localPath(file);
-    http_->download(
-        job.downloadUrl(file), job.downloadHeaders(file), path,
-        [path, then = std::move(then)](const HttpClient::Outcome& outcome) {
-            if (outcome.kind == HttpClient::Outcome::WriteFailed) {
-                log(QStringLiteral("Could not write %1: %2").arg(path, outcome.error));
-            } else if (outcome.kind == HttpClient::Outcome::TransportFailed) {
-                log(QStringLiteral("Could not download %1: %2").arg(path, outcome.error));
-            }
-            then();
-        });
+    const JobPackage& job = transfer->job();
+    http_->download(job.downloadUrl(file), job.downloadHeaders(file), homePath_,
+                    [transfer, file, then = std::move(then)](const HttpClient::Outcome& outcome) {
+                        transfer->took(file, outcome);
+                        then();
+                    });
 }
 
 // The deletion completes on its own, outside the queue's order: the next

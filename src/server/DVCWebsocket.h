@@ -31,6 +31,9 @@ struct DVCWebsocketContext {
     std::shared_ptr<WorkQueue> queue = {};
     // Reads the stored credentials; the desktop's keyring when empty.
     std::function<std::optional<DVCKeyringItem>()> readCredentials = {};
+    // How many characters of received messages may wait to be handled while
+    // a job downloads; a message beyond that is dropped.
+    qsizetype waitingTextLimit = 64 * 1024 * 1024;
 };
 
 // The client's one connection to the print server: a WebSocket opened with
@@ -64,7 +67,8 @@ public:
     static std::shared_ptr<DVCWebsocket> create(UserDefaults& defaults, const QString& homePath);
 
     // The job lock, shared with the drop-folder watcher; held while a job's
-    // files are written into the home directory. Set before connect().
+    // downloaded files are renamed into the home directory. Set before
+    // connect().
     void setJobLock(std::mutex& jobLock);
     // Receives every notification of the session (shown on the UI thread).
     void setNotificationCenter(std::shared_ptr<DVCNotificationCenter> notificationCenter);

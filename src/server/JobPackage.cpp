@@ -1,11 +1,17 @@
 #include "server/JobPackage.h"
 
+#include "app/JobFilePair.h"
+#include "app/StagingDirectory.h"
+#include "platform/core/Log.h"
+
 #include <QJsonObject>
 
 #include <algorithm>
 
 namespace dravelo {
 namespace {
+
+constexpr qsizetype loggedValueLength = 256;
 
 // Control characters would end or split a header field.
 bool fitsInHeader(const QString& value) {
@@ -14,13 +20,7 @@ bool fitsInHeader(const QString& value) {
 }
 
 QString quoted(const QString& value) {
-    QString text;
-    for (const QChar c : value) {
-        text += c.unicode() < 0x20 || c.unicode() == 0x7f
-                    ? QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'))
-                    : QString(c);
-    }
-    return QLatin1Char('"') + text + QLatin1Char('"');
+    return QLatin1Char('"') + Log::shortened(value, loggedValueLength) + QLatin1Char('"');
 }
 
 QString memberError(const QString& member) {
@@ -28,11 +28,18 @@ QString memberError(const QString& member) {
         .arg(member);
 }
 
+// One path segment, whatever the value holds: "/", "?", "#", "%", spaces
+// and non-ASCII characters are all percent-encoded.
+QString pathSegment(const QString& value) {
+    return QString::fromLatin1(QUrl::toPercentEncoding(value));
+}
+
 } // namespace
 
 bool JobPackage::isPlainFileName(const QString& name) {
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
-           !name.contains(QLatin1Char('/')) && fitsInHeader(name);
+    // A lone surrogate would be written to disk under another name than the
+    // one asked of the server.
+    return StagingDirectory::isJobFileName(name) && name.isValidUtf16() && fitsInHeader(name);
 }
 
 std::optional<JobPackage> JobPackage::parse(const QJsonValue& data, const QString& serviceUrl,
@@ -56,20 +63,37 @@ std::optional<JobPackage> JobPackage::parse(const QJsonValue& data, const QStrin
         }
         *field = value.toString();
     }
-    for (const QString* name : {&job.dataFile_, &job.configFile_}) {
-        if (!isPlainFileName(*name)) {
-            error = QStringLiteral("Refused a job package: %1 is not a plain file name")
-                        .arg(quoted(*name));
-            return std::nullopt;
-        }
-    }
-    if (!fitsInHeader(job.printJobId_)) {
-        error = QStringLiteral("Refused a job package: the job identifier %1 holds control "
-                               "characters")
-                    .arg(quoted(job.printJobId_));
+    if (const std::optional<QString> refused = job.refusal()) {
+        error = QStringLiteral("Refused a job package: %1").arg(*refused);
         return std::nullopt;
     }
     return job;
+}
+
+std::optional<QString> JobPackage::refusal() const {
+    for (const QString* name : {&dataFile_, &configFile_}) {
+        if (!isPlainFileName(*name)) {
+            return QStringLiteral("%1 is not a plain file name").arg(quoted(*name));
+        }
+    }
+    // Only a job file pair may be written: NAME.ppf and NAME.pcf, NAME not
+    // empty.
+    const QString suffix = QLatin1Char('.') + JobFilePair::configurationExtension;
+    if (!JobFilePair::isConfigurationFileName(configFile_) || configFile_ == suffix ||
+        dataFile_ != JobFilePair::printDataPath(configFile_)) {
+        return QStringLiteral("%1 and %2 are not the print data and configuration of one job")
+            .arg(quoted(dataFile_), quoted(configFile_));
+    }
+    if (!fitsInHeader(printJobId_)) {
+        return QStringLiteral("the job identifier %1 holds control characters")
+            .arg(quoted(printJobId_));
+    }
+    // A dot segment would name another resource on the server.
+    if (printJobId_.isEmpty() || printJobId_ == QLatin1String(".") ||
+        printJobId_ == QLatin1String("..")) {
+        return QStringLiteral("the job identifier %1 names no job").arg(quoted(printJobId_));
+    }
+    return std::nullopt;
 }
 
 const QString& JobPackage::fileName(File file) const {
@@ -78,8 +102,8 @@ const QString& JobPackage::fileName(File file) const {
 
 QUrl JobPackage::downloadUrl(File file) const {
     return QUrl(QStringLiteral("http://") + serviceUrl_ +
-                    QStringLiteral("/SessionStorage/api/printjob/file/") + fileName(file) +
-                    QStringLiteral("/eoq"),
+                    QStringLiteral("/SessionStorage/api/printjob/file/") +
+                    pathSegment(fileName(file)) + QStringLiteral("/eoq"),
                 QUrl::StrictMode);
 }
 
@@ -96,7 +120,7 @@ QString JobPackage::localPath(File file) const {
 
 QUrl JobPackage::deleteUrl() const {
     return QUrl(QStringLiteral("http://") + serviceUrl_ +
-                    QStringLiteral("/SessionStorage/api/PrintJob/") + printJobId_,
+                    QStringLiteral("/SessionStorage/api/PrintJob/") + pathSegment(printJobId_),
                 QUrl::StrictMode);
 }
 

@@ -1,6 +1,7 @@
 // The network layer against a small HTTP and TCP peer on loopback, in this
-// process: downloads streamed into files, error statuses, stalls, refused
-// connections, failed writes, and the WebSocket's own handshake time-out.
+// process: downloads streamed into files, error statuses, stalls, trickles,
+// refused connections, failed writes, a disk that would fill, and the
+// WebSocket's own handshake time-out.
 // Also the work thread the print server session runs on.
 
 #include "platform/core/WorkThread.h"
@@ -17,9 +18,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <csignal>
+#include <limits>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using dravelo::HttpClient;
 using dravelo::SystemHttpClient;
@@ -33,7 +37,8 @@ namespace {
 
 // Answers each HTTP request by its path: "/ok" with the body, "/status/N"
 // with status N and a body that names it, "/stall" with the start of a body
-// and then nothing, "/silent" with nothing at all.
+// and then nothing, "/trickle" with the body a byte every 20 ms, "/silent"
+// with nothing at all.
 class HttpPeer {
 public:
     explicit HttpPeer(QByteArray body)
@@ -67,6 +72,11 @@ private:
             respond(socket, status + " Whatever", named, named.size());
         } else if (path == "/stall") {
             respond(socket, "200 OK", body_.left(10), body_.size());
+        } else if (path == "/trickle") {
+            respond(socket, "200 OK", {}, body_.size());
+            auto* timer = new QTimer(socket);
+            QObject::connect(timer, &QTimer::timeout, socket, [socket] { socket->write("x"); });
+            timer->start(20);
         }
     }
 
@@ -88,21 +98,27 @@ struct Result {
     HttpClient::Outcome outcome;
 };
 
+SystemHttpClient::Limits withStall(std::chrono::milliseconds stall) {
+    SystemHttpClient::Limits limits = SystemHttpClient::defaultLimits;
+    limits.stall = stall;
+    return limits;
+}
+
 class Network : public ::testing::Test {
 protected:
-    Result download(const QUrl& url) {
+    Result download(const QUrl& url, HttpClient& client) {
         auto result = std::make_shared<Result>();
-        http.download(url, {{"File_Name", "job.ppf"}}, target(),
-                      [result](const HttpClient::Outcome& outcome) {
-                          result->done = true;
-                          result->outcome = outcome;
-                      });
+        client.download(url, {{"File_Name", "job.ppf"}}, folder.path(),
+                        [result](const HttpClient::Outcome& outcome) {
+                            result->done = true;
+                            result->outcome = outcome;
+                        });
         [&] { QTRY_VERIFY_WITH_TIMEOUT(result->done, 10000); }();
         return *result;
     }
-    QString target() const { return folder.filePath(QStringLiteral("job.ppf")); }
-    QByteArray targetContent() const {
-        QFile file(target());
+    Result download(const QUrl& url) { return download(url, http); }
+    static QByteArray content(const QString& path) {
+        QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<absent>");
     }
     QStringList folderEntries() const {
@@ -113,11 +129,11 @@ protected:
     QByteArray body = QByteArray(3 * 1024 * 1024, 'x') + "%%EOF";
     HttpPeer peer{body};
     QTemporaryDir folder;
-    SystemHttpClient http{300ms};
+    SystemHttpClient http{withStall(300ms)};
 };
 
-// Whatever its status, a response that arrives whole is written as the file.
-TEST_F(Network, DownloadsReplaceTheFileWholeOrLeaveItAlone) {
+// Whatever its status, a response that arrives whole is left in the file.
+TEST_F(Network, ADownloadLeavesItsWholeBodyInAPrivateFileOrNothing) {
     QTcpServer closed;
     closed.listen(QHostAddress::LocalHost);
     const QUrl refused = QUrl(QStringLiteral("http://127.0.0.1:%1/ok").arg(closed.serverPort()));
@@ -133,38 +149,54 @@ TEST_F(Network, DownloadsReplaceTheFileWholeOrLeaveItAlone) {
         {peer.url("/status/407"), HttpClient::Outcome::Succeeded, "status 407"},
         {peer.url("/status/418"), HttpClient::Outcome::Succeeded, "status 418"},
         {peer.url("/status/500"), HttpClient::Outcome::Succeeded, "status 500"},
-        {peer.url("/stall"), HttpClient::Outcome::TransportFailed, "before"},
-        {refused, HttpClient::Outcome::TransportFailed, "before"},
-        {QUrl(QStringLiteral("http://[bad")), HttpClient::Outcome::TransportFailed, "before"},
+        {peer.url("/stall"), HttpClient::Outcome::TransportFailed, {}},
+        {refused, HttpClient::Outcome::TransportFailed, {}},
+        {QUrl(QStringLiteral("http://[bad")), HttpClient::Outcome::TransportFailed, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.url.toString().toStdString());
-        QFile::remove(target());
-        QFile before(target());
-        ASSERT_TRUE(before.open(QIODevice::WriteOnly));
-        before.write("before");
-        before.close();
-
         const Result result = download(c.url);
         EXPECT_EQ(result.outcome.kind, c.kind) << result.outcome.error.toStdString();
-        EXPECT_EQ(targetContent(), c.content);
-        EXPECT_EQ(folderEntries(), QStringList{QStringLiteral("job.ppf")});
+        if (c.kind != HttpClient::Outcome::Succeeded) {
+            EXPECT_EQ(folderEntries(), QStringList());
+            continue;
+        }
+        const QFileInfo file(result.outcome.filePath);
+        EXPECT_EQ(folderEntries(), QStringList{file.fileName()});
+        EXPECT_TRUE(file.fileName().startsWith(QLatin1Char('.')));
+        EXPECT_EQ(file.permissions() &
+                      ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
+                  QFile::Permissions());
+        EXPECT_EQ(content(file.filePath()), c.content);
+        QFile::remove(file.filePath());
     }
 }
 
-TEST_F(Network, DownloadReplacesALinkInsteadOfWritingThroughIt) {
-    const QString elsewhere = folder.filePath(QStringLiteral("elsewhere.txt"));
-    QFile outside(elsewhere);
-    ASSERT_TRUE(outside.open(QIODevice::WriteOnly));
-    outside.write("keep");
-    outside.close();
-    ASSERT_TRUE(QFile::link(elsewhere, target()));
-
-    EXPECT_EQ(download(peer.url("/ok")).outcome.kind, HttpClient::Outcome::Succeeded);
-    EXPECT_FALSE(QFileInfo(target()).isSymLink());
-    EXPECT_EQ(targetContent(), body);
-    ASSERT_TRUE(outside.open(QIODevice::ReadOnly));
-    EXPECT_EQ(outside.readAll(), "keep");
+TEST_F(Network, ADownloadIsGivenUpAtItsTimeLimitOrBeforeItWouldFillTheDisk) {
+    SystemHttpClient::Limits quick = SystemHttpClient::defaultLimits;
+    quick.total = 300ms;
+    SystemHttpClient trickled(quick);
+    SystemHttpClient::Limits full = SystemHttpClient::defaultLimits;
+    full.reserveMinimum = std::numeric_limits<qint64>::max() / 2;
+    SystemHttpClient diskFull(full);
+    const struct {
+        HttpClient* client;
+        QUrl url;
+        HttpClient::Outcome::Kind kind;
+        QString error;
+    } cases[] = {
+        {&trickled, peer.url("/trickle"), HttpClient::Outcome::TransportFailed,
+         QStringLiteral("the download took longer than 0.3 s")},
+        {&diskFull, peer.url("/ok"), HttpClient::Outcome::WriteFailed,
+         QStringLiteral("MiB free on the file system")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url.toString().toStdString());
+        const Result result = download(c.url, *c.client);
+        EXPECT_EQ(result.outcome.kind, c.kind);
+        EXPECT_TRUE(result.outcome.error.contains(c.error)) << result.outcome.error.toStdString();
+        EXPECT_EQ(folderEntries(), QStringList());
+    }
 }
 
 TEST_F(Network, AFailedWriteLeavesNoPartialFile) {

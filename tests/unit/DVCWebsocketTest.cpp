@@ -22,6 +22,7 @@ using dravelo::DVCKeyringItem;
 using dravelo::DVCNotificationCenter;
 using dravelo::DVCWebsocket;
 using dravelo::DVCWebsocketContext;
+using dravelo::HttpClient;
 using dravelo::InterfaceAddress;
 using dravelo::test::FakeNetworkAccess;
 using dravelo::test::FakeRequest;
@@ -58,9 +59,17 @@ class ServerSession : public ::testing::Test {
 protected:
     ServerSession() {
         QDir().mkpath(home());
-        session = std::make_unique<DVCWebsocket>(
-            DVCWebsocketContext{defaults, home(), network, std::make_shared<dravelo::SerialQueue>(),
-                                [this] { return credentials; }});
+        startSession();
+    }
+    // Hand-overs to the UI thread still reach this fixture's lists.
+    ~ServerSession() override {
+        session.reset();
+        QCoreApplication::sendPostedEvents();
+    }
+
+    void startSession() {
+        context.queue = std::make_shared<dravelo::SerialQueue>();
+        session = std::make_unique<DVCWebsocket>(context);
         session->setJobLock(jobLock);
         session->setNotificationCenter(center);
         session->setStateObserver([this](State state, const QString& address) {
@@ -83,6 +92,11 @@ protected:
         return socket;
     }
     FakeRequest& request(int index) { return *network->requests.at(index); }
+    FakeRequest& lastRequest() { return *network->requests.back(); }
+    // Everything in the home directory, hidden entries included.
+    QStringList homeEntries() const {
+        return QDir(home()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
     bool jobLockHeld() {
         if (!jobLock.try_lock()) {
             return true;
@@ -99,6 +113,8 @@ protected:
     QStringList states;
     std::mutex jobLock;
     LogRecorder logs;
+    DVCWebsocketContext context{defaults, home(), network, std::make_shared<dravelo::SerialQueue>(),
+                                [this] { return credentials; }};
     std::unique_ptr<DVCWebsocket> session;
 };
 
@@ -238,8 +254,7 @@ TEST_F(ServerSession, ReconnectingCutsTheOpenSocketWithoutClosingIt) {
 }
 
 TEST_F(ServerSession, BadMessagesAreLoggedAndLeaveTheConnectionOpen) {
-    const QString refusedName =
-        QStringLiteral("Refused a job package: %1 is not a plain file name");
+    const QString nested = QString(5000, '[') + QString(5000, ']');
     const struct {
         QString message;
         QString logLine;
@@ -247,6 +262,7 @@ TEST_F(ServerSession, BadMessagesAreLoggedAndLeaveTheConnectionOpen) {
         {"not json", "Got an error: illegal value"},
         {"\"text\"", "Got an error: illegal value"},
         {"[200002]", "Got an error: the message is a JSON array, not an object"},
+        {nested, "Got an error: too deeply nested document"},
         {"{\"type\":200001}", "Received a Client Package"},
         {"{\"size\":0}", "ERROR! Invalid Package Type"},
         {"{\"type\":\"200002\"}", "ERROR! Invalid Package Type"},
@@ -258,20 +274,10 @@ TEST_F(ServerSession, BadMessagesAreLoggedAndLeaveTheConnectionOpen) {
          "Got an error: the job package's \"ConfigFile\" is missing or not a string"},
         {jobPackage({{"PrintJobId", 1}, {"DataFile", "a.ppf"}, {"ConfigFile", "a.pcf"}}),
          "Got an error: the job package's \"PrintJobId\" is missing or not a string"},
-        {jobPackage(jobData("../a.ppf")), refusedName.arg("\"../a.ppf\"")},
-        {jobPackage(jobData("a.ppf", "..")), refusedName.arg("\"..\"")},
-        {jobPackage(jobData(".")), refusedName.arg("\".\"")},
-        {jobPackage(jobData("")), refusedName.arg("\"\"")},
-        {jobPackage(jobData("/etc/passwd")), refusedName.arg("\"/etc/passwd\"")},
-        {jobPackage(jobData(QString::fromUtf8("a\0b.ppf", 7))),
-         refusedName.arg("\"a\\u0000b.ppf\"")},
-        {jobPackage(jobData("a\r\nX: y.ppf")), refusedName.arg("\"a\\u000d\\u000aX: y.ppf\"")},
-        {jobPackage({{"PrintJobId", "1\nX"}, {"DataFile", "a.ppf"}, {"ConfigFile", "a.pcf"}}),
-         "Refused a job package: the job identifier \"1\\u000aX\" holds control characters"},
     };
     FakeWebSocket& socket = openSession();
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.message.toStdString());
+        SCOPED_TRACE(c.message.left(80).toStdString());
         const int before = logs.count(QStringLiteral("Message Received"));
         socket.sendText(c.message);
         EXPECT_EQ(logs.count(QStringLiteral("Message Received")), before + 1);
@@ -287,7 +293,118 @@ TEST_F(ServerSession, BadMessagesAreLoggedAndLeaveTheConnectionOpen) {
     EXPECT_TRUE(QDir(home()).isEmpty());
 }
 
-TEST_F(ServerSession, JobIsDownloadedUnderTheLockThenDeletedAndAnnounced) {
+TEST_F(ServerSession, AMessageOver64KiBIsLoggedByItsStartAndLength) {
+    FakeWebSocket& socket = openSession();
+    const QString start = QStringLiteral("{\"type\":1,\"data\":\"");
+    const QString message = start + QString(100 * 1024, 'x') + QStringLiteral("\"}");
+    socket.sendText(message);
+    EXPECT_TRUE(logs.contains(QStringLiteral("Message %1… (%2 characters)")
+                                  .arg(message.left(64 * 1024))
+                                  .arg(message.size())));
+    EXPECT_TRUE(logs.contains(QStringLiteral("ERROR! Invalid Package Type")));
+}
+
+// A job file pair's names, whatever a file system takes, each reach the
+// server as one path segment; anything else is refused before any request,
+// so the job stays on the server.
+TEST_F(ServerSession, JobNamesAreRefusedOrAskedForAsOnePercentEncodedSegment) {
+    const QString refusedName =
+        QStringLiteral("Refused a job package: %1 is not a plain file name");
+    const QString notAPair = QStringLiteral(
+        "Refused a job package: %1 and %2 are not the print data and configuration of one job");
+    const QString longest = QString(251, 'x');
+    const QString tooLong = QString(10000, 'x');
+    const struct {
+        QString dataFile;
+        QString configFile;
+        QString jobId;
+        // The refusal, or else the encoded names and job identifier.
+        QString refusal;
+        QString dataSegment = {};
+        QString configSegment = {};
+        QString idSegment = {};
+    } cases[] = {
+        {".bashrc", ".profile", "1", notAPair.arg("\".bashrc\"", "\".profile\"")},
+        {"job.ppf", ".profile", "1", notAPair.arg("\"job.ppf\"", "\".profile\"")},
+        {".ppf", ".pcf", "1", notAPair.arg("\".ppf\"", "\".pcf\"")},
+        {"a.ppf", "b.pcf", "1", notAPair.arg("\"a.ppf\"", "\"b.pcf\"")},
+        {"a.pcf", "a.ppf", "1", notAPair.arg("\"a.pcf\"", "\"a.ppf\"")},
+        {"A.PPF", "A.PCF", "1", notAPair.arg("\"A.PPF\"", "\"A.PCF\"")},
+        {"../a.ppf", "../a.pcf", "1", refusedName.arg("\"../a.ppf\"")},
+        {"a/b.ppf", "a/b.pcf", "1", refusedName.arg("\"a/b.ppf\"")},
+        {"/etc/x.ppf", "/etc/x.pcf", "1", refusedName.arg("\"/etc/x.ppf\"")},
+        {"", ".pcf", "1", refusedName.arg("\"\"")},
+        {"..", "..", "1", refusedName.arg("\"..\"")},
+        {QString::fromUtf8("a\0b.ppf", 7), "a.pcf", "1", refusedName.arg("\"a\\x{00}b.ppf\"")},
+        {"a\r\nX: y.ppf", "a.pcf", "1", refusedName.arg("\"a\\r\\nX: y.ppf\"")},
+        {QChar(0xd800) + QStringLiteral(".ppf"), "a.pcf", "1",
+         refusedName.arg(QStringLiteral("\"") + QChar(0xd800) + QStringLiteral(".ppf\""))},
+        {tooLong + ".ppf", tooLong + ".pcf", "1",
+         refusedName.arg("\"" + QString(256, 'x') + "… (10004 characters)\"")},
+        {"x" + longest + ".ppf", "x" + longest + ".pcf", "1",
+         refusedName.arg("\"x" + longest + ".ppf\"")},
+        {"a.ppf", "a.pcf", "", "Refused a job package: the job identifier \"\" names no job"},
+        {"a.ppf", "a.pcf", "..", "Refused a job package: the job identifier \"..\" names no job"},
+        {"a.ppf", "a.pcf", "1\nX",
+         "Refused a job package: the job identifier \"1\\nX\" holds control characters"},
+        {"my job.ppf", "my job.pcf", "42", {}, "my%20job.ppf", "my%20job.pcf", "42"},
+        {"a?b.ppf", "a?b.pcf", "a b", {}, "a%3Fb.ppf", "a%3Fb.pcf", "a%20b"},
+        {"c#d.ppf", "c#d.pcf", "7", {}, "c%23d.ppf", "c%23d.pcf", "7"},
+        {"50%.ppf", "50%.pcf", "7", {}, "50%25.ppf", "50%25.pcf", "7"},
+        {".hidden.ppf", ".hidden.pcf", "7", {}, ".hidden.ppf", ".hidden.pcf", "7"},
+        {QStringLiteral(u"naïve 日本.ppf"),
+         QStringLiteral(u"naïve 日本.pcf"),
+         "7",
+         {},
+         "na%C3%AFve%20%E6%97%A5%E6%9C%AC.ppf",
+         "na%C3%AFve%20%E6%97%A5%E6%9C%AC.pcf",
+         "7"},
+        {QStringLiteral(u"\u202egnp.ppf"),
+         QStringLiteral(u"\u202egnp.pcf"),
+         "7",
+         {},
+         "%E2%80%AEgnp.ppf",
+         "%E2%80%AEgnp.pcf",
+         "7"},
+        {longest + ".ppf", longest + ".pcf", "7", {}, longest + ".ppf", longest + ".pcf", "7"},
+        {"a.ppf",
+         "a.pcf",
+         "../../../evil/x?y#z",
+         {},
+         "a.ppf",
+         "a.pcf",
+         "..%2F..%2F..%2Fevil%2Fx%3Fy%23z"},
+    };
+    const QString files = QStringLiteral("/SessionStorage/api/printjob/file/%1/eoq");
+    const auto path = [](const FakeRequest& r) { return r.url.path(QUrl::FullyEncoded); };
+    FakeWebSocket& socket = openSession();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dataFile.left(80).toStdString());
+        const size_t before = network->requests.size();
+        socket.sendText(jobPackage(
+            {{"PrintJobId", c.jobId}, {"DataFile", c.dataFile}, {"ConfigFile", c.configFile}}));
+        if (!c.refusal.isEmpty()) {
+            EXPECT_TRUE(logs.contains(c.refusal)) << logs.lines().last().toStdString();
+            EXPECT_EQ(network->requests.size(), before);
+            continue;
+        }
+        ASSERT_EQ(network->requests.size(), before + 1);
+        EXPECT_EQ(path(lastRequest()), files.arg(c.dataSegment));
+        network->complete(lastRequest(), "data");
+        EXPECT_EQ(path(lastRequest()), files.arg(c.configSegment));
+        network->complete(lastRequest(), "configuration");
+        EXPECT_EQ(lastRequest().method, "DELETE");
+        EXPECT_EQ(path(lastRequest()), "/SessionStorage/api/PrintJob/" + c.idSegment);
+        EXPECT_EQ(homeEntries(), (QStringList{c.configFile, c.dataFile}));
+        for (const QString& name : {c.dataFile, c.configFile}) {
+            QFile::remove(home() + '/' + name);
+        }
+    }
+    EXPECT_TRUE(homeEntries().isEmpty());
+    EXPECT_EQ(socket.closeCalls, 0);
+}
+
+TEST_F(ServerSession, JobIsDownloadedWithoutTheLockThenPutInPlaceDeletedAndAnnounced) {
     setServiceUrl(QStringLiteral("print.example:8080"));
     credentials = DVCKeyringItem(QStringLiteral("user"), QByteArray("pass"));
     FakeWebSocket& socket = openSession();
@@ -295,7 +412,7 @@ TEST_F(ServerSession, JobIsDownloadedUnderTheLockThenDeletedAndAnnounced) {
     socket.sendText(jobPackage(jobData()));
     socket.sendText(QStringLiteral("{\"type\":200001}")); // waits for the job
     ASSERT_EQ(network->requests.size(), 1u);
-    EXPECT_TRUE(jobLockHeld());
+    EXPECT_FALSE(jobLockHeld());
     EXPECT_FALSE(logs.contains(QStringLiteral("Received a Client Package")));
     const FakeRequest& data = request(0);
     EXPECT_EQ(data.method, "GET");
@@ -305,18 +422,19 @@ TEST_F(ServerSession, JobIsDownloadedUnderTheLockThenDeletedAndAnnounced) {
                                                   {"File_Name", "job1.ppf"},
                                                   {"Print_Job_Id", "42"},
                                                   {"Print_Job_Type", "ppf"}}));
-    EXPECT_EQ(data.filePath, home() + QStringLiteral("/job1.ppf"));
+    EXPECT_EQ(data.folder, home());
 
     network->complete(request(0), "%PDF-1.4 data");
     ASSERT_EQ(network->requests.size(), 2u);
     EXPECT_EQ(request(1).url.path(), "/SessionStorage/api/printjob/file/job1.pcf/eoq");
     EXPECT_EQ(request(1).header("Print_Job_Type"), "pcf");
     EXPECT_EQ(request(1).header("File_Name"), "job1.pcf");
-    EXPECT_TRUE(jobLockHeld());
+    EXPECT_FALSE(QFile::exists(home() + QStringLiteral("/job1.ppf")));
     EXPECT_EQ(notifications(), QStringList{connected});
 
     network->complete(request(1), "config");
     EXPECT_FALSE(jobLockHeld());
+    EXPECT_EQ(homeEntries(), (QStringList{"job1.pcf", "job1.ppf"}));
     ASSERT_EQ(network->requests.size(), 3u);
     const FakeRequest& removal = request(2);
     EXPECT_EQ(removal.method, "DELETE");
@@ -336,40 +454,124 @@ TEST_F(ServerSession, JobIsDownloadedUnderTheLockThenDeletedAndAnnounced) {
     EXPECT_EQ(written.readAll(), "%PDF-1.4 data");
 }
 
-TEST_F(ServerSession, FailedDownloadsStillDeleteAndAnnounceTheJob) {
+TEST_F(ServerSession, AJobWhoseFilesDidNotAllArriveStaysOnTheServerAndLeavesNothing) {
+    const QString data = home() + QStringLiteral("/job1.ppf");
+    const QString configuration = home() + QStringLiteral("/job1.pcf");
+    const struct {
+        bool dataArrives;
+        HttpClient::Outcome::Kind failure;
+        QString logLine;
+    } cases[] = {
+        {false, HttpClient::Outcome::TransportFailed,
+         "Could not download " + data + ": broken; the job stays on the server."},
+        {true, HttpClient::Outcome::TransportFailed,
+         "Could not download " + configuration + ": broken; the job stays on the server."},
+        {true, HttpClient::Outcome::WriteFailed,
+         "Could not write " + configuration + ": broken; the job stays on the server."},
+    };
     FakeWebSocket& socket = openSession();
-    socket.sendText(jobPackage(jobData()));
-    network->failTransport(request(0), QStringLiteral("Connection refused"));
-    network->failTransport(request(1), QStringLiteral("Connection refused"));
-    ASSERT_EQ(network->requests.size(), 3u);
-    EXPECT_EQ(request(2).method, "DELETE");
-    EXPECT_FALSE(jobLockHeld());
-    EXPECT_EQ(notifications(), (QStringList{connected, newJob}));
-    EXPECT_TRUE(QDir(home()).isEmpty());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.logLine.toStdString());
+        network->requests.clear();
+        socket.sendText(jobPackage(jobData()));
+        if (c.dataArrives) {
+            network->complete(request(0), "data");
+        }
+        lastRequest().finish({c.failure, QStringLiteral("broken")});
+        EXPECT_EQ(network->requests.size(), c.dataArrives ? 2u : 1u);
+        EXPECT_TRUE(logs.contains(c.logLine)) << logs.lines().join('\n').toStdString();
+        EXPECT_TRUE(homeEntries().isEmpty()) << homeEntries().join(' ').toStdString();
+    }
+    EXPECT_FALSE(logs.contains(QStringLiteral("Deleting job from server")));
+    EXPECT_EQ(notifications(), QStringList{connected});
 }
 
-TEST_F(ServerSession, JobWaitsForTheWatcherToReleaseTheLock) {
+TEST_F(ServerSession, WhileTheWatcherHoldsTheLockAJobDownloadsButWaitsToBePutInPlace) {
     FakeWebSocket& socket = openSession();
     jobLock.lock();
     socket.sendText(jobPackage(jobData()));
+    network->complete(request(0), "data");
+    network->complete(request(1), "config");
     QTest::qWait(50);
-    EXPECT_TRUE(network->requests.empty());
+    EXPECT_EQ(network->requests.size(), 2u);
+    EXPECT_FALSE(QFile::exists(home() + QStringLiteral("/job1.pcf")));
     jobLock.unlock();
-    QTRY_COMPARE(network->requests.size(), size_t(1));
+    QTRY_COMPARE(network->requests.size(), size_t(3));
+    EXPECT_EQ(homeEntries(), (QStringList{"job1.pcf", "job1.ppf"}));
 }
 
-TEST_F(ServerSession, StoppingCutsTheJobShortAndReleasesTheLock) {
+TEST_F(ServerSession, StoppingCutsTheJobShortAndLeavesNothing) {
     FakeWebSocket& socket = openSession();
     socket.sendText(jobPackage(jobData()));
-    ASSERT_TRUE(jobLockHeld());
+    network->complete(request(0), "data");
     session->stop();
-    EXPECT_FALSE(jobLockHeld());
-    EXPECT_EQ(network->requests.size(), 1u);
+    EXPECT_TRUE(request(1).completed);
+    EXPECT_EQ(network->requests.size(), 2u);
     EXPECT_EQ(socket.closeCalls, 1);
     EXPECT_TRUE(socket.released);
+    EXPECT_TRUE(homeEntries().isEmpty());
+    EXPECT_FALSE(jobLockHeld());
     EXPECT_EQ(notifications(), QStringList{connected});
     session->connect();
     EXPECT_EQ(network->sockets.size(), 1u);
+
+    // Stopped while it waits for the lock, with both bodies downloaded.
+    startSession();
+    FakeWebSocket& second = openSession();
+    jobLock.lock();
+    second.sendText(jobPackage(jobData()));
+    network->complete(lastRequest(), "data");
+    network->complete(lastRequest(), "config");
+    EXPECT_EQ(homeEntries().size(), 2);
+    session->stop();
+    jobLock.unlock();
+    QTest::qWait(50);
+    EXPECT_TRUE(homeEntries().isEmpty()) << homeEntries().join(' ').toStdString();
+}
+
+// Job packages wait their turn while a job downloads; a flood of them is
+// handled in order, until the waiting text would pass its limit.
+TEST_F(ServerSession, AFloodOfJobPackagesIsHandledInOrderUpToTheWaitingLimit) {
+    context.waitingTextLimit = 1000 * 1000;
+    startSession();
+    FakeWebSocket& socket = openSession();
+    const auto package = [](int id) {
+        return jobPackage({{"PrintJobId", QString::number(id)},
+                           {"DataFile", QStringLiteral("job%1.ppf").arg(id % 10)},
+                           {"ConfigFile", QStringLiteral("job%1.pcf").arg(id % 10)}});
+    };
+    // The first is under way at once; those behind it wait up to the limit.
+    socket.sendText(package(0));
+    qsizetype waiting = 0;
+    int admitted = 1;
+    for (; waiting + package(admitted).size() <= context.waitingTextLimit; ++admitted) {
+        waiting += package(admitted).size();
+        socket.sendText(package(admitted));
+    }
+    ASSERT_GE(admitted, 10000);
+    EXPECT_EQ(logs.lines().filter(QStringLiteral("dropped")), QStringList());
+    socket.sendText(package(admitted));
+    EXPECT_EQ(logs.lines().last(),
+              QStringLiteral("Got an error: dropped a message of %1 characters while %2 "
+                             "characters of messages wait; a job in it stays on the server")
+                  .arg(package(admitted).size())
+                  .arg(waiting));
+    for (size_t next = 0; next < network->requests.size(); ++next) {
+        if (network->requests[next]->method == "GET") {
+            network->complete(*network->requests[next]);
+        }
+    }
+    QStringList deleted;
+    for (const auto& r : network->requests) {
+        if (r->method == "DELETE") {
+            deleted << r->url.path().section('/', -1);
+        }
+    }
+    ASSERT_EQ(deleted.size(), admitted);
+    EXPECT_EQ(deleted.first(), "0");
+    EXPECT_EQ(deleted.last(), QString::number(admitted - 1));
+    EXPECT_EQ(homeEntries().size(), 20);
+    EXPECT_EQ(socket.closeCalls, 0);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -42,6 +43,23 @@ TEST(FileManager, AMoveNeverReplacesWhatIsAtTheTarget) {
     EXPECT_TRUE(FileManager::moveItem(dir.filePath("a"), dir.filePath("c")));
     EXPECT_EQ(read(dir.filePath("c")), "new");
     EXPECT_FALSE(QFile::exists(dir.filePath("a")));
+}
+
+TEST(FileManager, AReplacementTakesTheLinksPlaceButNeverAFolders) {
+    QTemporaryDir dir;
+    write(dir.filePath("elsewhere"), "keep");
+    QFile::link(dir.filePath("elsewhere"), dir.filePath("job.ppf"));
+    write(dir.filePath("new"), "body");
+    ASSERT_TRUE(FileManager::replaceItem(dir.filePath("new"), dir.filePath("job.ppf")));
+    EXPECT_FALSE(QFileInfo(dir.filePath("job.ppf")).isSymLink());
+    EXPECT_EQ(read(dir.filePath("job.ppf")), "body");
+    EXPECT_EQ(read(dir.filePath("elsewhere")), "keep");
+
+    QDir().mkpath(dir.filePath("folder.pcf"));
+    write(dir.filePath("other"), "body");
+    EXPECT_FALSE(FileManager::replaceItem(dir.filePath("other"), dir.filePath("folder.pcf")));
+    EXPECT_TRUE(QFileInfo(dir.filePath("folder.pcf")).isDir());
+    EXPECT_EQ(read(dir.filePath("other")), "body");
 }
 
 TEST(FileManager, AMoveToAnotherFileSystemCopiesThenDeletes) {

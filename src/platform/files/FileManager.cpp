@@ -162,6 +162,10 @@ bool FileManager::moveItem(const QString& source, const QString& target) {
     return errno == EXDEV && copyThenRemove(source, target);
 }
 
+bool FileManager::replaceItem(const QString& source, const QString& target) {
+    return ::rename(native(source).constData(), native(target).constData()) == 0;
+}
+
 bool FileManager::copyThenRemove(const QString& source, const QString& target) {
     const QByteArray from = native(source);
     const QByteArray to = native(target);

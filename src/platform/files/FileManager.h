@@ -18,6 +18,11 @@ public:
     // regular files by copying, then deleting the source.
     static bool moveItem(const QString& source, const QString& target);
 
+    // Renames a file to `target` on the same file system in one step,
+    // replacing a file or link there (a link is replaced, not followed; a
+    // folder is not replaced at all).
+    static bool replaceItem(const QString& source, const QString& target);
+
     // Deletes a file, a link (not what it points to) or a folder with its
     // contents.
     static bool removeItem(const QString& path);

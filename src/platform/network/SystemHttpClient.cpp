@@ -1,13 +1,10 @@
 #include "platform/network/SystemHttpClient.h"
 
-#include <QFileInfo>
+#include "platform/files/DiskReserve.h"
+
 #include <QNetworkReply>
 #include <QTemporaryFile>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <memory>
+#include <QTimer>
 
 namespace dravelo {
 namespace {
@@ -34,15 +31,16 @@ HttpClient::Outcome transportFailure(QNetworkReply* reply) {
 
 } // namespace
 
-// One GET streamed into a temporary file in the target's folder. The
+// One GET streamed into a temporary file in the folder it is meant for. The
 // temporary file's name never ends like a job file, so nothing picks it up
 // half written.
 class SystemHttpClient::Download {
 public:
-    Download(QNetworkReply* reply, const QString& filePath, Completion done)
+    Download(QNetworkReply* reply, const QString& folder, const Limits& limits, Completion done)
         : reply_(reply)
-        , filePath_(filePath)
-        , file_(QFileInfo(filePath).absolutePath() + QStringLiteral("/.dravelo-download-XXXXXX"))
+        , file_(folder + QStringLiteral("/.dravelo-download-XXXXXX"))
+        , reserve_(limits.reserveShare, limits.reserveMinimum)
+        , totalLimit_(limits.total)
         , done_(std::move(done)) {}
 
     void start() {
@@ -52,11 +50,23 @@ public:
             return;
         }
         QObject::connect(reply_, &QNetworkReply::readyRead, reply_, [this] { writeAvailable(); });
+        // Parented to the reply, which outlives this download until its
+        // deferred deletion; stopped when the download finishes.
+        totalTimer_ = new QTimer(reply_);
+        totalTimer_->setSingleShot(true);
+        QObject::connect(totalTimer_, &QTimer::timeout, reply_, [this] {
+            timedOut_ = true;
+            // Finishes the reply at once, which deletes this download.
+            reply_->abort();
+        });
+        totalTimer_->start(totalLimit_);
     }
 
     void finish() {
-        Outcome outcome = conclude();
-        file_.remove();
+        if (totalTimer_) {
+            totalTimer_->stop();
+        }
+        const Outcome outcome = conclude();
         const Completion done = std::move(done_);
         reply_->deleteLater();
         delete this;
@@ -67,8 +77,11 @@ private:
     void writeAvailable() {
         while (writeError_.isEmpty() && reply_->bytesAvailable() > 0) {
             const QByteArray piece = reply_->read(readBufferSize);
-            if (file_.write(piece) != piece.size()) {
-                writeError_ = file_.errorString();
+            if (!reserve_.allows(file_.handle(), piece.size(), writeError_) ||
+                file_.write(piece) != piece.size()) {
+                if (writeError_.isEmpty()) {
+                    writeError_ = file_.errorString();
+                }
                 // Aborting a running reply finishes it at once, and that
                 // deletes this download: touch nothing after it.
                 reply_->abort();
@@ -78,6 +91,11 @@ private:
     }
 
     Outcome conclude() {
+        if (timedOut_) {
+            return {Outcome::TransportFailed,
+                    QStringLiteral("the download took longer than %1 s")
+                        .arg(static_cast<double>(totalLimit_.count()) / 1000.0)};
+        }
         if (!writeError_.isEmpty()) {
             return {Outcome::WriteFailed, writeError_};
         }
@@ -88,26 +106,25 @@ private:
         if (writeError_.isEmpty() && !file_.flush()) {
             writeError_ = file_.errorString();
         }
-        if (writeError_.isEmpty() && std::rename(QFile::encodeName(file_.fileName()).constData(),
-                                                 QFile::encodeName(filePath_).constData()) != 0) {
-            writeError_ = QString::fromLocal8Bit(std::strerror(errno));
-        }
         if (!writeError_.isEmpty()) {
             return {Outcome::WriteFailed, writeError_};
         }
         file_.setAutoRemove(false);
-        return {};
+        return {Outcome::Succeeded, {}, file_.fileName()};
     }
 
     QNetworkReply* reply_;
-    QString filePath_;
     QTemporaryFile file_;
+    DiskReserve reserve_;
+    std::chrono::milliseconds totalLimit_;
+    QTimer* totalTimer_ = nullptr;
+    bool timedOut_ = false;
     Completion done_;
     QString writeError_;
 };
 
-SystemHttpClient::SystemHttpClient(std::chrono::milliseconds stallLimit)
-    : stallLimit_(stallLimit) {
+SystemHttpClient::SystemHttpClient(Limits limits)
+    : limits_(limits) {
     manager_.setAutoDeleteReplies(false);
 }
 
@@ -121,15 +138,15 @@ QNetworkRequest SystemHttpClient::makeRequest(const QUrl& url, const HttpHeaders
         request.setRawHeader(name, value);
     }
     // Ends a request without progress for that long, whatever its status.
-    request.setTransferTimeout(static_cast<int>(stallLimit_.count()));
+    request.setTransferTimeout(static_cast<int>(limits_.stall.count()));
     return request;
 }
 
-void SystemHttpClient::download(const QUrl& url, const HttpHeaders& headers,
-                                const QString& filePath, Completion done) {
+void SystemHttpClient::download(const QUrl& url, const HttpHeaders& headers, const QString& folder,
+                                Completion done) {
     QNetworkReply* reply = manager_.get(makeRequest(url, headers));
     reply->setReadBufferSize(readBufferSize);
-    auto* download = new Download(reply, filePath, std::move(done));
+    auto* download = new Download(reply, folder, limits_, std::move(done));
     QObject::connect(reply, &QNetworkReply::finished, reply, [download] { download->finish(); });
     download->start();
 }

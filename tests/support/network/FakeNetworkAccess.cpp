@@ -1,6 +1,6 @@
 #include "support/network/FakeNetworkAccess.h"
 
-#include <QFile>
+#include <QTemporaryFile>
 
 namespace dravelo::test {
 namespace {
@@ -75,10 +75,10 @@ QByteArray FakeRequest::header(const QByteArray& name) const {
     return {};
 }
 
-void FakeHttpClient::download(const QUrl& url, const HttpHeaders& headers, const QString& filePath,
+void FakeHttpClient::download(const QUrl& url, const HttpHeaders& headers, const QString& folder,
                               Completion done) {
     requests_.push_back(
-        std::make_shared<FakeRequest>(FakeRequest{"GET", url, headers, filePath, std::move(done)}));
+        std::make_shared<FakeRequest>(FakeRequest{"GET", url, headers, folder, std::move(done)}));
 }
 
 void FakeHttpClient::deleteResource(const QUrl& url, const HttpHeaders& headers, Completion done) {
@@ -111,13 +111,17 @@ std::unique_ptr<HttpClient> FakeNetworkAccess::makeHttpClient() {
 }
 
 void FakeNetworkAccess::complete(FakeRequest& request, const QByteArray& body) {
-    if (!request.filePath.isEmpty()) {
-        QFile file(request.filePath);
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            file.write(body);
-        }
+    if (request.folder.isEmpty()) {
+        request.finish({});
+        return;
     }
-    request.finish({});
+    QTemporaryFile file(request.folder + QStringLiteral("/.fake-download-XXXXXX"));
+    file.setAutoRemove(false);
+    if (!file.open() || file.write(body) != body.size()) {
+        request.finish({HttpClient::Outcome::WriteFailed, file.errorString()});
+        return;
+    }
+    request.finish({HttpClient::Outcome::Succeeded, {}, file.fileName()});
 }
 
 void FakeNetworkAccess::failTransport(FakeRequest& request, const QString& error) {

@@ -45,7 +45,7 @@ struct FakeRequest {
     QByteArray method;
     QUrl url;
     HttpHeaders headers;
-    QString filePath; // downloads only
+    QString folder; // downloads only: where the body's file goes
     HttpClient::Completion done;
     bool completed = false;
 
@@ -60,7 +60,7 @@ public:
     explicit FakeHttpClient(std::vector<std::shared_ptr<FakeRequest>>& requests)
         : requests_(requests) {}
 
-    void download(const QUrl& url, const HttpHeaders& headers, const QString& filePath,
+    void download(const QUrl& url, const HttpHeaders& headers, const QString& folder,
                   Completion done) override;
     void deleteResource(const QUrl& url, const HttpHeaders& headers, Completion done) override;
     void abortAll() override;
@@ -78,8 +78,9 @@ public:
 
     FakeWebSocket& socket(int index) { return *sockets.at(index); }
     FakeWebSocket& lastSocket() { return *sockets.back(); }
-    // Writes `body` as a download's file and reports success.
-    void complete(FakeRequest& request, const QByteArray& body);
+    // Writes `body` into a new file in a download's folder and reports
+    // success with that file.
+    void complete(FakeRequest& request, const QByteArray& body = {});
     void failTransport(FakeRequest& request, const QString& error);
 
     std::vector<std::shared_ptr<FakeWebSocket>> sockets;
