@@ -53,7 +53,7 @@ void DVCDraveloController::init() {
     setupUserDefaults();
     staging_.create();
     // A volume left mounted by a crashed client goes before anything else;
-    // the jobs still on it are kept.
+    // the jobs still on it go to the home drop folder.
     context_.diskImages.cleanStaleMount(driveMapMountPoint());
     salvageDrivemap();
     disconnectDrivemap();
@@ -65,6 +65,9 @@ void DVCDraveloController::init() {
         return;
     }
     log(QStringLiteral("~/.dravelo Created."));
+    // Jobs that a killed run left under dispatch go back to the home drop
+    // folder to be dispatched anew; the drive image and viewer copies go.
+    salvagePairs(staging_.path());
     staging_.empty();
     startWatcher();
     checkPasteboard();
@@ -150,13 +153,15 @@ void DVCDraveloController::showHelpPDF() {
 }
 
 void DVCDraveloController::applicationEnding() {
-    // Intake stops first, so no job is moved in and no volume mounted while
-    // the staging directory is emptied and the volume unmounted.
-    stopIntake();
-    // After intake, so the session never waits for a watcher pass to end.
+    // The session stops first: its transfers are cut short, so quitting never
+    // waits on a server.
     if (websocket_) {
         websocket_->stop();
     }
+    // Then intake, so no job is moved in and no volume mounted while the
+    // staging directory is emptied and the volume unmounted; the volume's
+    // jobs go to the home drop folder.
+    stopIntake();
     disconnectDrivemap();
     staging_.empty();
     if (!context_.defaults.boolForKey(SettingsKeys::rememberCredentials)) {

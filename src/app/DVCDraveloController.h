@@ -104,8 +104,13 @@ private:
     void startWatcher();
     void stopIntake();
     bool attachDrivemap();
-    // Takes the jobs off a drop volume that a killed run left behind.
+    // Mounts a drop volume that a killed run left behind, so that the
+    // unmount that follows takes its jobs off.
     void salvageDrivemap();
+    // Moves the complete job file pairs in a folder into the home drop
+    // folder.
+    void salvagePairs(const QString& from);
+    bool takeJobLock(std::unique_lock<std::mutex>& lock);
     void scanDropFolder(const QString& folder);
     void handleDropFolderEntry(const QString& folder, const QString& name);
     bool isReadyJob(const QString& configuration, const QString& printData);

@@ -17,6 +17,7 @@ namespace dravelo {
 namespace {
 
 constexpr std::chrono::seconds watchInterval{2};
+constexpr std::chrono::milliseconds jobLockPoll{10};
 constexpr qint64 driveMapSize = 384LL * 1024 * 1024;
 const QString volumeName = QStringLiteral("DraveloDrive");
 const QString markerFileName = QStringLiteral("DVClient.config");
@@ -43,35 +44,6 @@ bool isRegularFile(const QString& path) {
 void moveBack(const QString& moved, const QString& origin) {
     if (!FileManager::moveItem(moved, origin)) {
         log(QStringLiteral("Cannot move %1 back to %2.").arg(moved, origin));
-    }
-}
-
-// Moves the complete pairs at the top of `from` into `to`, print data first,
-// so that `to` never shows a configuration without its print data. Nothing in
-// `to` is replaced: a pair whose name is taken there is logged and stays.
-void movePairs(const QString& from, const QString& to) {
-    const QStringList names =
-        QDir(from).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
-    for (const QString& name : names) {
-        const QString configuration = from + QLatin1Char('/') + name;
-        const QString printData = JobFilePair::printDataPath(configuration);
-        if (!JobFilePair::isConfigurationFileName(name) || !isRegularFile(configuration) ||
-            !isRegularFile(printData)) {
-            continue;
-        }
-        const QString targetConfiguration = to + QLatin1Char('/') + name;
-        const QString targetPrintData = JobFilePair::printDataPath(targetConfiguration);
-        if (!FileManager::moveItem(printData, targetPrintData)) {
-            log(QStringLiteral("Cannot move %1 to %2.").arg(printData, targetPrintData));
-            continue;
-        }
-        if (!FileManager::moveItem(configuration, targetConfiguration)) {
-            log(QStringLiteral("Cannot move %1 to %2.").arg(configuration, targetConfiguration));
-            moveBack(targetPrintData, printData);
-            continue;
-        }
-        log(QStringLiteral("Job %1 from the drop volume of an earlier run was moved to %2.")
-                .arg(name, to));
     }
 }
 
@@ -112,10 +84,15 @@ bool DVCDraveloController::attachDrivemap() {
 }
 
 void DVCDraveloController::disconnectDrivemap() {
-    driveMapAttached_ = false;
+    const bool attached = std::exchange(driveMapAttached_, false);
     const QString image = driveMapImagePath();
     if (!staging_.isDirectory() || !QFile::exists(image)) {
         return;
+    }
+    // Jobs still on the volume would go with its image: they go to the home
+    // drop folder first.
+    if (attached) {
+        salvagePairs(driveMapMountPoint());
     }
     context_.diskImages.forceDetach(driveMapMountPoint());
     QFile::remove(image);
@@ -126,10 +103,38 @@ void DVCDraveloController::salvageDrivemap() {
         return;
     }
     // The image outlived the run that mounted it: that run was killed, and
-    // jobs dropped on its volume may still be there. They go to the home
-    // drop folder before the image is deleted.
-    if (attachDrivemap()) {
-        movePairs(driveMapMountPoint(), context_.homePath);
+    // jobs dropped on its volume may still be there for the unmount that
+    // follows to take off.
+    driveMapAttached_ = attachDrivemap();
+}
+
+// Moves the complete pairs at the top of `from` into the home drop folder,
+// print data first, so that it never shows a configuration without its print
+// data. Nothing there is replaced: a pair whose name is taken is logged and
+// stays.
+void DVCDraveloController::salvagePairs(const QString& from) {
+    const QString& to = context_.homePath;
+    const QStringList names =
+        QDir(from).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
+    for (const QString& name : names) {
+        const QString configuration = from + QLatin1Char('/') + name;
+        const QString printData = JobFilePair::printDataPath(configuration);
+        if (!JobFilePair::isConfigurationFileName(name) || !isRegularFile(configuration) ||
+            !isRegularFile(printData)) {
+            continue;
+        }
+        const QString targetConfiguration = to + QLatin1Char('/') + name;
+        const QString targetPrintData = JobFilePair::printDataPath(targetConfiguration);
+        if (!FileManager::moveItem(printData, targetPrintData)) {
+            log(QStringLiteral("Cannot move %1 to %2.").arg(printData, targetPrintData));
+            continue;
+        }
+        if (!FileManager::moveItem(configuration, targetConfiguration)) {
+            log(QStringLiteral("Cannot move %1 to %2.").arg(configuration, targetConfiguration));
+            moveBack(targetPrintData, printData);
+            continue;
+        }
+        log(QStringLiteral("Job %1 from %2 was moved to %3.").arg(name, from, to));
     }
 }
 
@@ -165,8 +170,22 @@ void DVCDraveloController::watchPass() {
     if (driveMapAttached_) {
         scanDropFolder(driveMapMountPoint());
     }
-    std::lock_guard lock(jobLock_);
-    scanDropFolder(context_.homePath);
+    std::unique_lock lock(jobLock_, std::defer_lock);
+    if (takeJobLock(lock)) {
+        scanDropFolder(context_.homePath);
+    }
+}
+
+// Waits for the job lock, but gives up once intake stops, so that stopping
+// intake never waits on whoever holds the lock.
+bool DVCDraveloController::takeJobLock(std::unique_lock<std::mutex>& lock) {
+    while (!lock.try_lock()) {
+        if (intakeStopping_) {
+            return false;
+        }
+        std::this_thread::sleep_for(jobLockPoll);
+    }
+    return true;
 }
 
 void DVCDraveloController::scanDropFolder(const QString& folder) {

@@ -46,16 +46,31 @@ TEST(ControllerLifecycle, StartCreatesAPrivateStagingDirectory) {
     EXPECT_FALSE(log.contains(QStringLiteral("~/.dravelo creation failed.")));
 }
 
-TEST(ControllerLifecycle, StartEmptiesWhatAnEarlierRunLeftAndTightensPermissions) {
+// A killed run's jobs under dispatch go back to the home drop folder; all
+// else it left goes.
+TEST(ControllerLifecycle, StartTakesAnEarlierRunsJobsHomeEmptiesTheRestAndTightensPermissions) {
     ControllerHarness h;
     QDir().mkpath(h.stagingPath());
     ::chmod(QFile::encodeName(h.stagingPath()).constData(), 0755);
     fillStaging(h);
-    ASSERT_FALSE(stagingEntries(h).isEmpty());
+    QFile viewerCopy(h.stagingFile(QStringLiteral("viewed.pdf")));
+    ASSERT_TRUE(viewerCopy.open(QIODevice::WriteOnly));
+    viewerCopy.close();
+    h.writeJob(h.stagingPath(), QStringLiteral("taken"));
+    h.writeJob(h.home(), QStringLiteral("taken"));
+    LogRecorder log;
 
     h.controller().init();
     EXPECT_EQ(stagingEntries(h), QStringList());
     EXPECT_EQ(permissions(h.stagingPath()), 0700u);
+    const QStringList home = QDir(h.home()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    EXPECT_EQ(home, (QStringList{"left-over.pcf", "left-over.ppf", "taken.pcf", "taken.ppf"}));
+    EXPECT_EQ(log.lines().filter(QStringLiteral("was moved to")),
+              QStringList{QStringLiteral("Job left-over.pcf from %1 was moved to %2.")
+                              .arg(h.stagingPath(), h.home())});
+    EXPECT_TRUE(log.contains(QStringLiteral("Cannot move %1 to %2.")
+                                 .arg(h.stagingFile(QStringLiteral("taken.ppf")),
+                                      h.home() + QStringLiteral("/taken.ppf"))));
 }
 
 TEST(ControllerLifecycle, TerminationEmptiesTheStagingDirectory) {

@@ -9,9 +9,13 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <QThread>
+
+#include <atomic>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 
 using dravelo::FakeDiskImageTool;
 using dravelo::test::ControllerHarness;
@@ -251,10 +255,12 @@ TEST_F(DropFolderWatcher, AHalfMovedPairIsPutBackAndTakenWhenTheCauseIsGone) {
 TEST_F(DropFolderWatcher, TurningTheSettingOffUnmountsAndStopsAllScanning) {
     mountVolume();
     h.setSetting(QStringLiteral("enableDriveMap"), QStringLiteral("no"));
-    h.writeJob(h.home(), QStringLiteral("waiting"));
+    h.writeJob(volume(), QStringLiteral("waiting"));
     h.controller().watchPass();
     EXPECT_EQ(h.diskImages.operations(), QStringList{QStringLiteral("forceDetach")});
     EXPECT_FALSE(QFile::exists(h.controller().driveMapImagePath()));
+    // The volume's job was taken off before the unmount.
+    EXPECT_TRUE(inHome(QStringLiteral("waiting.pcf")) && inHome(QStringLiteral("waiting.ppf")));
 
     h.controller().watchPass();
     EXPECT_TRUE(printed.isEmpty());
@@ -296,6 +302,38 @@ TEST_F(DropFolderWatcher, AMountPointInUseIsReportedOnceAndNeverScanned) {
     EXPECT_EQ(h.notifications.size(), 1) << h.notifications.join('\n').toStdString();
     EXPECT_TRUE(printed.isEmpty());
     EXPECT_TRUE(QFile::exists(volume() + QStringLiteral("/users-own.pcf")));
+}
+
+// The jobs still on the volume at quit go home before its image goes, even
+// when the watcher waited for the job lock in a pass it gives up.
+TEST_F(DropFolderWatcher, QuitTakesTheVolumesJobsHomeAndNeverWaitsForTheJobLock) {
+    mountVolume();
+    h.writeJob(volume(), QStringLiteral("late"));
+    h.writeJob(h.home(), QStringLiteral("in-home"));
+    // The volume's pair is in use in staging, so the pass leaves it there.
+    writeFile(h.stagingFile(QStringLiteral("late.pdf")), "viewer copy");
+    LogRecorder log;
+    h.controller().jobLock().lock();
+    std::atomic<bool> passEnded = false;
+    std::thread pass([&] {
+        h.controller().watchPass();
+        passEnded = true;
+    });
+    QThread::msleep(50);
+    EXPECT_FALSE(passEnded);
+    h.controller().applicationEnding();
+    pass.join();
+    h.controller().jobLock().unlock();
+
+    EXPECT_TRUE(printed.isEmpty());
+    for (const QString& name : {QStringLiteral("late.pcf"), QStringLiteral("late.ppf"),
+                                QStringLiteral("in-home.pcf"), QStringLiteral("in-home.ppf")}) {
+        EXPECT_TRUE(inHome(name)) << name.toStdString();
+    }
+    EXPECT_EQ(log.lines().filter(QStringLiteral("was moved to")),
+              QStringList{
+                  QStringLiteral("Job late.pcf from %1 was moved to %2.").arg(volume(), h.home())});
+    EXPECT_FALSE(QFile::exists(h.controller().driveMapImagePath()));
 }
 
 TEST(DriveMapAtStart, JobsOnAVolumeLeftByACrashGoHomeBeforeItsImageIsRemoved) {

@@ -5,8 +5,29 @@
 
 namespace dravelo {
 
+namespace {
+
+// The close codes of a connection that ended because a peer broke the
+// protocol, rather than because either side chose to close it.
+bool isProtocolFailure(QWebSocketProtocol::CloseCode code) {
+    switch (code) {
+    case QWebSocketProtocol::CloseCodeProtocolError:
+    case QWebSocketProtocol::CloseCodeDatatypeNotSupported:
+    case QWebSocketProtocol::CloseCodeWrongDatatype:
+    case QWebSocketProtocol::CloseCodePolicyViolated:
+    case QWebSocketProtocol::CloseCodeTooMuchData:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 SystemWebSocket::SystemWebSocket(std::chrono::milliseconds handshakeLimit)
     : socket_(new QWebSocket) {
+    socket_->setMaxAllowedIncomingMessageSize(messageSizeLimit);
+    socket_->setMaxAllowedIncomingFrameSize(messageSizeLimit);
     handshakeTimer_.setSingleShot(true);
     handshakeTimer_.setInterval(handshakeLimit);
     connect(&handshakeTimer_, &QTimer::timeout, this, &SystemWebSocket::handleHandshakeTimeout);
@@ -108,6 +129,12 @@ void SystemWebSocket::handleDisconnected() {
         fail(socket_->errorString().isEmpty()
                  ? QStringLiteral("The connection closed during the opening handshake.")
                  : socket_->errorString());
+        return;
+    }
+    if (isProtocolFailure(socket_->closeCode())) {
+        fail(QStringLiteral("%1 (close code %2)")
+                 .arg(socket_->closeReason())
+                 .arg(static_cast<int>(socket_->closeCode())));
         return;
     }
     finished_ = true;

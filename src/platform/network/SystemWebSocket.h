@@ -14,12 +14,15 @@ namespace dravelo {
 // A WebSocket on QWebSocket. QWebSocket sets no limit on the handshake and
 // leaves a refused handshake connecting until the server drops the
 // connection; this one gives the handshake up after a time-out and aborts a
-// connection that failed before it opened.
+// connection that failed before it opened. A message longer than the limit,
+// or a text message that is not UTF-8, makes QWebSocket end the connection;
+// that is reported as a failure, not as a close.
 class SystemWebSocket : public QObject, public WebSocket {
     Q_OBJECT
 
 public:
     static constexpr std::chrono::seconds handshakeTimeout{30};
+    static constexpr qint64 messageSizeLimit = 64 * 1024 * 1024;
 
     explicit SystemWebSocket(std::chrono::milliseconds handshakeLimit = handshakeTimeout);
     ~SystemWebSocket() override;
