@@ -1,7 +1,8 @@
 """A local print server for the tests: the WebSocket endpoint and the HTTP
 job endpoints on one loopback port. It checks the Basic "Authorization"
-header, records every request and frame, pushes job packages, serves job
-files (or error statuses, or stalls), and closes connections on request.
+header, records every request and frame, pushes job packages (and raw text
+frames), serves job files (or error statuses, or stalls, or trickles a byte
+at a time), and closes connections on request.
 
 It runs its event loop on a thread of its own; every method is called from
 the test's thread."""
@@ -28,6 +29,7 @@ class PrintServer:
         self.files = {}  # name -> bytes, or a Path served from disk
         self.statuses = {}  # name -> (status, body) answered instead of the file
         self.stalled = set()  # names whose download never finishes
+        self.trickled = {}  # name -> seconds between the bytes of its body
         self.port = None
         self._sockets = []
         self._lock = threading.Lock()
@@ -73,6 +75,10 @@ class PrintServer:
 
     def push_text(self, text):
         self._call(self._send_all(text))
+
+    def push_raw_text(self, payload):
+        """Sends bytes as a text frame as they are, valid UTF-8 or not."""
+        self._call(self._send_all_raw(payload))
 
     def close_connections(self):
         self._call(self._close_all())
@@ -140,7 +146,20 @@ class PrintServer:
             return web.Response(status=404, text="no such file")
         if isinstance(content, Path):
             return web.FileResponse(content)
+        if name in self.trickled:
+            return await self._trickle(request, content, self.trickled[name])
         return web.Response(body=content)
+
+    async def _trickle(self, request, content, interval):
+        response = web.StreamResponse(headers={"Content-Length": str(len(content))})
+        await response.prepare(request)
+        try:
+            for byte in content:
+                await response.write(bytes([byte]))
+                await asyncio.sleep(interval)
+        except ConnectionError:
+            pass  # the client gave up
+        return response
 
     async def _delete(self, request):
         if not self._record(request):
@@ -151,6 +170,11 @@ class PrintServer:
         for ws in list(self._sockets):
             if not ws.closed:
                 await ws.send_str(text)
+
+    async def _send_all_raw(self, payload):
+        for ws in list(self._sockets):
+            if not ws.closed:
+                await ws._writer.send(payload, binary=False)
 
     async def _close_all(self):
         for ws in list(self._sockets):

@@ -128,6 +128,25 @@ class DropFolders(unittest.TestCase):
             self.assertFalse(any(client.home.glob("burst-*")))
             self.assertEqual(client.stop(), 0)
 
+    def test_a_pair_still_on_the_volume_at_quit_is_moved_home(self):
+        client = Client()
+        self.addCleanup(client.__exit__)
+        client.start()
+        volume = self.wait_for_volume(client)
+        # A job of that name is open in its window, so the volume's pair waits.
+        write_job(client.home, "busy")
+        client.wait_for_log(f"Opened document. {client.staging}/busy.ppf")
+        write_job(volume, "busy", "From the volume")
+        client.wait_for_log(f"Job busy.pcf waits until the job of that name in {client.staging} "
+                            "is done.")
+
+        self.assertEqual(client.stop(), 0)
+        self.assertIsNone(mount_of(volume))
+        self.assertIn(b"From the volume", (client.home / "busy.ppf").read_bytes())
+        self.assertTrue((client.home / "busy.pcf").exists())
+        moved = f"Job busy.pcf from {volume} was moved to {client.home}."
+        self.assertEqual(client.log().count(moved), 1, client.log())
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -31,6 +31,24 @@ class Lifecycle(unittest.TestCase):
             self.assertEqual(client.stop(), 0)
             self.assertEqual(list(client.staging.iterdir()), [])
 
+    def test_jobs_a_killed_client_left_in_staging_go_home_at_the_next_start(self):
+        with Client() as client:
+            client.wait_for_log("~/.dravelo Created.")
+            write_job(client.home, "open")
+            client.wait_for_log(f"Opened document. {client.staging}/open.ppf", timeout=15)
+            (client.staging / "open.pdf").write_text("a viewer's copy")
+            client.process.send_signal(signal.SIGKILL)
+            client.process.wait()
+
+            # The home folder is not scanned: the job stays there to be seen.
+            client.write_settings({"enableDriveMap": "no"})
+            client.start()
+            client.wait_for_log(f"Job open.pcf from {client.staging} was moved to {client.home}.")
+            wait_until(lambda: not any(client.staging.iterdir()), 10, what="an empty staging")
+            self.assertTrue((client.home / "open.pcf").exists())
+            self.assertTrue((client.home / "open.ppf").read_bytes().startswith(b"%PDF"))
+            self.assertEqual(client.stop(), 0)
+
     def test_interrupt_ends_the_client_the_orderly_way(self):
         with Client() as client:
             client.wait_for_log("~/.dravelo Created.")

@@ -1,10 +1,12 @@
 import json
 import os
+import signal
+import time
 import unittest
 
 import dbus
 
-from harness import HERE, Client, Cupsd, SessionBus, Xvfb, wait_until, write_pdf
+from harness import HERE, Client, Cupsd, SessionBus, Xvfb, wait_until, write_job, write_pdf
 from print_server import PrintServer
 
 SERVICE = "Dravelo Client Credentials"
@@ -146,6 +148,77 @@ class ServerSession(unittest.TestCase):
             client.wait_for_log('Refused a job package: "../escape.ppf" is not a plain file name')
             self.assertEqual(len(server.requests_for("GET")), 3)
             self.assertEqual(len(server.requests_for("DELETE")), 1)
+            self.assertEqual(client.stop(), 0)
+
+    def connected(self, desktop, server, settings):
+        desktop.store_credentials("alice", "s3cret")
+        client = self.start(desktop, {"serviceUrl": server.address, **settings})
+        desktop.choose_from_tray_menu("Connect")
+        client.wait_for_log("Opened")
+        return client
+
+    def test_a_trickling_download_blocks_no_other_intake_and_quit_is_prompt(self):
+        with Desktop() as desktop, PrintServer() as server:
+            pdf = desktop.bus.root / "job.pdf"
+            write_pdf(pdf, "Slowly")
+            # A byte every 0.2 s: never idle long enough for the stall time-out.
+            server.files = {"slow.ppf": pdf.read_bytes(), "slow.pcf": b"copies=1\n"}
+            server.trickled = {"slow.ppf": 0.2}
+            client = self.connected(desktop, server, {})
+            server.push_job("9", "slow.ppf", "slow.pcf")
+            file_prefix = "/SessionStorage/api/printjob/file/"
+            server.wait_for(lambda: any(path == file_prefix + "slow.ppf/eoq"
+                                        for _, path, _ in server.requests_for("GET")),
+                            what="the trickled download")
+
+            write_job(client.home, "dropped")
+            client.wait_for_log("Found Dravelo Job File: dropped.pcf", timeout=10)
+            self.assertFalse((client.home / "dropped.pcf").exists())
+
+            started = time.monotonic()
+            self.assertEqual(client.stop(signal.SIGTERM), 0)
+            self.assertLess(time.monotonic() - started, 5)
+            self.assertEqual(server.requests_for("DELETE"), [])
+            self.assertEqual([p.name for p in client.home.iterdir()
+                              if p.name.startswith(".dravelo-download") or "slow" in p.name], [])
+
+    def test_names_reach_the_server_percent_encoded_and_only_job_file_pairs_are_written(self):
+        with Desktop() as desktop, PrintServer() as server:
+            names = ["my job", "a?b", "c#d", "naïve 日本"]
+            server.files = {f"{name}.{kind}": f"{name} {kind}".encode()
+                            for name in names for kind in ("ppf", "pcf")}
+            server.files.update({".bashrc": b"echo evil", ".profile": b"echo evil"})
+            # The home folder is not scanned: what was written stays to be seen.
+            client = self.connected(desktop, server, {"enableDriveMap": "no"})
+            (client.home / ".bashrc").write_text("mine")
+
+            server.push_job("1", ".bashrc", ".profile")
+            client.wait_for_log('Refused a job package: ".bashrc" and ".profile" are not the '
+                                "print data and configuration of one job")
+            ids = ["2", "../../../evil/x?y#z", "4", "5"]
+            for job_id, name in zip(ids, names):
+                server.push_job(job_id, f"{name}.ppf", f"{name}.pcf")
+            server.wait_for(lambda: len(server.requests_for("DELETE")) == 4, what="4 deletions")
+
+            encoded = ["my%20job", "a%3Fb", "c%23d", "na%C3%AFve%20%E6%97%A5%E6%9C%AC"]
+            self.assertEqual([path for _, path, _ in server.requests_for("GET")[1:]],
+                             [f"/SessionStorage/api/printjob/file/{name}.{kind}/eoq"
+                              for name in encoded for kind in ("ppf", "pcf")])
+            self.assertEqual([path for _, path, _ in server.requests_for("DELETE")],
+                             ["/SessionStorage/api/PrintJob/2",
+                              "/SessionStorage/api/PrintJob/..%2F..%2F..%2Fevil%2Fx%3Fy%23z",
+                              "/SessionStorage/api/PrintJob/4", "/SessionStorage/api/PrintJob/5"])
+            for name in names:
+                for kind in ("ppf", "pcf"):
+                    self.assertEqual((client.home / f"{name}.{kind}").read_bytes(),
+                                     f"{name} {kind}".encode())
+            self.assertEqual((client.home / ".bashrc").read_text(), "mine")
+            self.assertFalse((client.home / ".profile").exists())
+
+            # A text frame that is not UTF-8 ends the connection, with one line.
+            server.push_raw_text(b'{"type": "\xff"}')
+            client.wait_for_log("Error occured with websocket: Invalid UTF-8 code encountered. "
+                                "(close code 1007)")
             self.assertEqual(client.stop(), 0)
 
     def test_failures_are_reported_and_a_server_close_only_shows_in_the_tooltip(self):
