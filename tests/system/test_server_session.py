@@ -184,7 +184,7 @@ class ServerSession(unittest.TestCase):
 
     def test_names_reach_the_server_percent_encoded_and_only_job_file_pairs_are_written(self):
         with Desktop() as desktop, PrintServer() as server:
-            names = ["my job", "a?b", "c#d", "naïve 日本"]
+            names = ["my job", "a?b#c", "naïve 日本"]
             server.files = {f"{name}.{kind}": f"{name} {kind}".encode()
                             for name in names for kind in ("ppf", "pcf")}
             server.files.update({".bashrc": b"echo evil", ".profile": b"echo evil"})
@@ -195,19 +195,19 @@ class ServerSession(unittest.TestCase):
             server.push_job("1", ".bashrc", ".profile")
             client.wait_for_log('Refused a job package: ".bashrc" and ".profile" are not the '
                                 "print data and configuration of one job")
-            ids = ["2", "../../../evil/x?y#z", "4", "5"]
+            ids = ["2", "../../../evil/x?y#z", "4"]
             for job_id, name in zip(ids, names):
                 server.push_job(job_id, f"{name}.ppf", f"{name}.pcf")
-            server.wait_for(lambda: len(server.requests_for("DELETE")) == 4, what="4 deletions")
+            server.wait_for(lambda: len(server.requests_for("DELETE")) == 3, what="3 deletions")
 
-            encoded = ["my%20job", "a%3Fb", "c%23d", "na%C3%AFve%20%E6%97%A5%E6%9C%AC"]
+            encoded = ["my%20job", "a%3Fb%23c", "na%C3%AFve%20%E6%97%A5%E6%9C%AC"]
             self.assertEqual([path for _, path, _ in server.requests_for("GET")[1:]],
                              [f"/SessionStorage/api/printjob/file/{name}.{kind}/eoq"
                               for name in encoded for kind in ("ppf", "pcf")])
             self.assertEqual([path for _, path, _ in server.requests_for("DELETE")],
                              ["/SessionStorage/api/PrintJob/2",
                               "/SessionStorage/api/PrintJob/..%2F..%2F..%2Fevil%2Fx%3Fy%23z",
-                              "/SessionStorage/api/PrintJob/4", "/SessionStorage/api/PrintJob/5"])
+                              "/SessionStorage/api/PrintJob/4"])
             for name in names:
                 for kind in ("ppf", "pcf"):
                     self.assertEqual((client.home / f"{name}.{kind}").read_bytes(),

@@ -32,22 +32,4 @@ TEST(Log, ControlCharactersInALineAreWrittenAsEscapes) {
     }
 }
 
-TEST(Log, LongTextIsShortenedToItsStartAndLength) {
-    const QString pair = QStringLiteral(u"\U0001F5A8");
-    const struct {
-        QString text;
-        QString shortened;
-    } cases[] = {
-        {QStringLiteral("abc"), QStringLiteral("abc")},
-        {QStringLiteral("abcd"), QStringLiteral("abcd")},
-        {QStringLiteral("abcde"), QStringLiteral("abcd… (5 characters)")},
-        // A character of two UTF-16 units is never cut in half.
-        {QStringLiteral("ab") + pair, QStringLiteral("ab") + pair},
-        {QStringLiteral("abc") + pair, QStringLiteral("abc… (5 characters)")},
-    };
-    for (const auto& [text, shortened] : cases) {
-        EXPECT_EQ(dravelo::Log::shortened(text, 4), shortened) << text.toStdString();
-    }
-}
-
 } // namespace
