@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <condition_variable>
@@ -45,13 +46,37 @@ QString describe(const QString& program, const QStringList& arguments) {
     return (QStringList{program} + arguments).join(QLatin1Char(' '));
 }
 
-// Closes every descriptor above stderr except `keep`. Runs in the forked
-// child, so only async-signal-safe calls.
-void closeInheritedDescriptors(int keep) {
-    if (keep > 3) {
-        ::close_range(3, static_cast<unsigned>(keep) - 1, 0);
+// The descriptor a child is handed its connection as.
+constexpr int connectionInChild = 3;
+
+// Closes every descriptor above stderr except `keep` and `alsoKeep` (-1 for
+// none). Runs in the forked child, so only async-signal-safe calls.
+void closeInheritedDescriptors(int keep, int alsoKeep) {
+    int kept[2] = {std::min(keep, alsoKeep), std::max(keep, alsoKeep)};
+    unsigned from = 3;
+    for (const int descriptor : kept) {
+        if (descriptor >= static_cast<int>(from)) {
+            if (static_cast<unsigned>(descriptor) > from) {
+                ::close_range(from, static_cast<unsigned>(descriptor) - 1, 0);
+            }
+            from = static_cast<unsigned>(descriptor) + 1;
+        }
     }
-    ::close_range(static_cast<unsigned>(keep < 3 ? 3 : keep + 1), UINT_MAX, 0);
+    ::close_range(from, UINT_MAX, 0);
+}
+
+// Puts `connection` at descriptor 3 of the forked child, moving the error
+// pipe out of the way first; returns where the error pipe is now.
+int placeConnection(int connection, int errorFd) {
+    if (errorFd == connectionInChild) {
+        errorFd = ::fcntl(errorFd, F_DUPFD_CLOEXEC, connectionInChild + 1);
+    }
+    if (connection == connectionInChild) {
+        ::fcntl(connection, F_SETFD, 0);
+    } else {
+        ::dup2(connection, connectionInChild);
+    }
+    return errorFd;
 }
 
 // The forked child: ties itself to the forking thread, restores default
@@ -59,7 +84,7 @@ void closeInheritedDescriptors(int keep) {
 // parent as errno over `errorFd` (closed on exec, so silence means success).
 // The child gets a process group of its own, so keyboard signals from a
 // terminal (Ctrl-C) reach the client alone, which then ends it in order.
-[[noreturn]] void execChild(char* const* argv, pid_t parent, int errorFd) {
+[[noreturn]] void execChild(char* const* argv, pid_t parent, int errorFd, int connection) {
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (::getppid() != parent) {
         ::_exit(127);
@@ -71,7 +96,12 @@ void closeInheritedDescriptors(int keep) {
     for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGPIPE}) {
         ::signal(signal, SIG_DFL);
     }
-    closeInheritedDescriptors(errorFd);
+    if (connection >= 0) {
+        errorFd = placeConnection(connection, errorFd);
+        closeInheritedDescriptors(connectionInChild, errorFd);
+    } else {
+        closeInheritedDescriptors(errorFd, -1);
+    }
     ::execv(argv[0], argv);
     const int error = errno;
     [[maybe_unused]] const ssize_t written = ::write(errorFd, &error, sizeof error);
@@ -123,7 +153,8 @@ void reapWhenEnded(State& state, pid_t pid) {
 
 // Body of the thread that owns one child: forks it, reports whether the
 // program started, then lives until the child ends.
-void superviseChild(std::shared_ptr<State> state, std::vector<QByteArray> arguments) {
+void superviseChild(std::shared_ptr<State> state, std::vector<QByteArray> arguments,
+                    int connection) {
     std::vector<char*> argv;
     for (QByteArray& argument : arguments) {
         argv.push_back(argument.data());
@@ -139,7 +170,7 @@ void superviseChild(std::shared_ptr<State> state, std::vector<QByteArray> argume
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(errorPipe[0]);
-        execChild(argv.data(), parent, errorPipe[1]);
+        execChild(argv.data(), parent, errorPipe[1], connection);
     }
     const int forkError = errno;
     ::close(errorPipe[1]);
@@ -163,7 +194,7 @@ TiedChildProcess::~TiedChildProcess() {
     }
 }
 
-bool TiedChildProcess::start(const QString& program, const QStringList& arguments) {
+bool TiedChildProcess::start(const QString& program, const QStringList& arguments, int connection) {
     std::vector<QByteArray> encoded{QFile::encodeName(program)};
     for (const QString& argument : arguments) {
         encoded.push_back(QFile::encodeName(argument));
@@ -178,7 +209,7 @@ bool TiedChildProcess::start(const QString& program, const QStringList& argument
         m_state->commandLine = describe(program, arguments);
     }
     try {
-        std::thread(superviseChild, m_state, std::move(encoded)).detach();
+        std::thread(superviseChild, m_state, std::move(encoded), connection).detach();
     } catch (const std::system_error& error) {
         publishStart(*m_state, -1, error.code().value());
     }
@@ -219,6 +250,15 @@ std::optional<int> TiedChildProcess::exitCode() const {
     return WEXITSTATUS(*status);
 }
 
+std::optional<int> TiedChildProcess::endingSignal() const {
+    std::lock_guard lock(m_state->mutex);
+    const std::optional<int> status = m_state->waitStatus;
+    if (m_state->phase != Phase::Ended || !status || !WIFSIGNALED(*status)) {
+        return std::nullopt;
+    }
+    return WTERMSIG(*status);
+}
+
 bool TiedChildProcess::sendSignal(int signal) const {
     std::lock_guard lock(m_state->mutex);
     if (m_state->phase != Phase::Running) {
@@ -226,6 +266,10 @@ bool TiedChildProcess::sendSignal(int signal) const {
     }
     ::kill(m_state->pid, signal);
     return true;
+}
+
+bool TiedChildProcess::kill() const {
+    return sendSignal(SIGKILL);
 }
 
 bool TiedChildProcess::stop(std::chrono::milliseconds grace) {

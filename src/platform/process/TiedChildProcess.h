@@ -29,10 +29,11 @@ public:
     TiedChildProcess& operator=(const TiedChildProcess&) = delete;
 
     // Runs `program` (an absolute path) with `arguments`; the child shares
-    // our stdin, stdout and stderr. Returns once the program has been
-    // executed, false (with a log line) when it could not be started. One
-    // child per object.
-    bool start(const QString& program, const QStringList& arguments);
+    // our stdin, stdout and stderr. With a `connection` descriptor, the
+    // child also gets that one, as its descriptor 3. Returns once the
+    // program has been executed, false (with a log line) when it could not
+    // be started. One child per object.
+    bool start(const QString& program, const QStringList& arguments, int connection = -1);
 
     bool isRunning() const;
     // The child's process id while it runs, else nullopt.
@@ -44,6 +45,12 @@ public:
 
     // The exit status of a child that ended by exit(), else nullopt.
     std::optional<int> exitCode() const;
+    // The signal that ended the child, else nullopt.
+    std::optional<int> endingSignal() const;
+
+    // Sends the child SIGKILL and returns at once; false when it was not
+    // running.
+    bool kill() const;
 
     // Ends the child: SIGTERM, then SIGKILL when it is still running after
     // `grace`; waits at most `grace` again. True when the child has ended.
