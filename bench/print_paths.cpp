@@ -4,6 +4,8 @@
 //
 // Usage: print_paths spool|paint FILE.pdf   (to the CUPS default destination)
 #include "platform/pdf/PdfDocument.h"
+#include "platform/pdf/RendererClient.h"
+#include "platform/pdf/RendererProcess.h"
 #include "platform/print/LpPrintSpooler.h"
 #include "platform/print/PrintSettings.h"
 
@@ -18,10 +20,12 @@
 namespace {
 
 bool spool(const QString& path) {
-    dravelo::PdfDocument document(path);
+    const auto document = dravelo::PdfDocument::open(
+        path, std::make_shared<dravelo::RendererClient>(std::make_unique<dravelo::RendererProcess>(
+                  QStringLiteral(DRAVELO_RENDERER), dravelo::RendererLimits{})));
     dravelo::PrintSettings settings;
     settings.fitToPage = true;
-    return dravelo::LpPrintSpooler().print(document, settings).succeeded;
+    return dravelo::LpPrintSpooler().print(*document, settings).succeeded;
 }
 
 bool paint(const QString& path) {

@@ -1,8 +1,11 @@
 // What printing a password-protected job costs the client before `lp` runs:
-// opening the PDF, unlocking it, and writing the unencrypted private copy.
-// The input comes from unlocked-copy-vs-qpdf.sh (DRAVELO_LOCKED_PDF, with
-// the password in DRAVELO_LOCKED_PDF_PASSWORD).
+// opening the PDF, unlocking it, and writing the unencrypted private copy,
+// each through a renderer started for the job, as the client does it. The
+// input comes from unlocked-copy-vs-qpdf.sh (DRAVELO_LOCKED_PDF, with the
+// password in DRAVELO_LOCKED_PDF_PASSWORD).
 #include "platform/pdf/PdfDocument.h"
+#include "platform/pdf/RendererClient.h"
+#include "platform/pdf/RendererProcess.h"
 
 #include <benchmark/benchmark.h>
 
@@ -19,14 +22,21 @@ QString password() {
     return qEnvironmentVariable("DRAVELO_LOCKED_PDF_PASSWORD");
 }
 
+std::shared_ptr<dravelo::PdfDocument> openLocked() {
+    auto renderer =
+        std::make_shared<dravelo::RendererClient>(std::make_unique<dravelo::RendererProcess>(
+            QStringLiteral(DRAVELO_RENDERER), dravelo::RendererLimits{}));
+    return dravelo::PdfDocument::open(input(), std::move(renderer));
+}
+
 void OpenAndUnlock(benchmark::State& state) {
     for (auto _ : state) {
-        dravelo::PdfDocument pdf(input());
-        if (!pdf.unlockWithPassword(password())) {
+        const auto pdf = openLocked();
+        if (!pdf->unlockWithPassword(password())) {
             state.SkipWithError("the password does not open the input");
             return;
         }
-        benchmark::DoNotOptimize(pdf.pageCount());
+        benchmark::DoNotOptimize(pdf->pageCount());
     }
 }
 
@@ -34,8 +44,8 @@ void OpenUnlockAndWriteCopy(benchmark::State& state) {
     QTemporaryDir scratch;
     const QString copy = scratch.filePath(QStringLiteral("copy.pdf"));
     for (auto _ : state) {
-        dravelo::PdfDocument pdf(input());
-        if (!pdf.unlockWithPassword(password()) || !pdf.writeUnencryptedCopy(copy)) {
+        const auto pdf = openLocked();
+        if (!pdf->unlockWithPassword(password()) || !pdf->writeUnencryptedCopy(copy)) {
             state.SkipWithError("no unencrypted copy");
             return;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/desktop/Alert.h"
+#include "platform/pdf/RendererChannel.h"
 #include "server/DVCWebsocket.h"
 
 #include <QString>
@@ -47,6 +48,8 @@ struct ControllerContext {
     const DocumentContext* jobDocuments = nullptr;
     // Shows the print server connection's state (the tray icon's tooltip).
     DVCWebsocket::StateObserver showConnectionState = {};
+    // Connects to a PDF renderer, for the checks of jobs printed directly.
+    RendererFactory makeRenderer = {};
 };
 
 } // namespace dravelo

@@ -44,7 +44,8 @@ void DVCDraveloController::init() {
     notificationCenter_ = std::make_shared<DVCNotificationCenter>(context_.showTrayMessage);
     printDef = std::make_shared<DVCPrintDefault>(
         context_.makeAlert, context_.printSpooler,
-        [center = notificationCenter_](const QString& text) { center->sendNotification(text); });
+        [center = notificationCenter_](const QString& text) { center->sendNotification(text); },
+        context_.makeRenderer);
     registerDocumentTypes();
     createWebsocket();
     willTerminate_ =

@@ -124,6 +124,9 @@ private:
     void openNewPreferencesWindow();
     // Shows a notification; callable from any thread.
     void notifyUser(const QString& text);
+    // Whether the job's PDF needs a password; a file that is no PDF, or that
+    // the renderer cannot tell about, does not.
+    bool isLockedPdf(const QString& printDataPath);
     void printDirectly(const QString& configurationPath, const QString& printDataPath);
     void openInViewer(const QString& configurationPath, const QString& printDataPath);
     void openAsDocument(const QString& printDataPath);

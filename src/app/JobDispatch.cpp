@@ -11,6 +11,7 @@
 #include "platform/desktop/ModalQueue.h"
 #include "platform/desktop/Workspace.h"
 #include "platform/pdf/PdfDocument.h"
+#include "platform/pdf/RendererClient.h"
 #include "platform/process/TaskRunner.h"
 
 #include <QCoreApplication>
@@ -67,9 +68,20 @@ void DVCDraveloController::spawnDocument(const QString& configurationPath) {
     }
 }
 
+bool DVCDraveloController::isLockedPdf(const QString& printDataPath) {
+    // Asked of a renderer of its own, which ends with the question.
+    const std::shared_ptr<PdfDocument> pdf =
+        PdfDocument::open(printDataPath, std::make_shared<RendererClient>(context_.makeRenderer()));
+    if (pdf->state() == PdfDocument::State::Unknown) {
+        log(QStringLiteral("Cannot tell whether %1 needs a password (%2); it is printed as it is.")
+                .arg(printDataPath, pdf->failure()));
+    }
+    return pdf->isLocked();
+}
+
 void DVCDraveloController::printDirectly(const QString& configurationPath,
                                          const QString& printDataPath) {
-    if (PdfDocument(printDataPath).isLocked()) {
+    if (isLockedPdf(printDataPath)) {
         // The password prompt belongs to the UI thread, after any prompt or
         // print panel already open there. The pair stays until it is done.
         context_.modalQueue.enqueue([printer = printDef, configurationPath, printDataPath] {

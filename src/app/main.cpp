@@ -13,6 +13,7 @@
 #include "platform/desktop/TrayIcon.h"
 #include "platform/desktop/UserActivation.h"
 #include "platform/files/FuseDiskImageTool.h"
+#include "platform/pdf/RendererProcess.h"
 #include "platform/print/DialogPrintPanel.h"
 #include "platform/print/LpPrintSpooler.h"
 #include "platform/process/SingleInstance.h"
@@ -93,6 +94,14 @@ QString userGuidePath() {
                                                                            : inBuildTree;
 }
 
+// The PDF renderer lies in the installed layout's folder of helper programs,
+// which the build names relative to the program's folder; the build tree
+// has the same layout.
+QString rendererPath() {
+    const QDir programFolder(QCoreApplication::applicationDirPath());
+    return QDir::cleanPath(programFolder.filePath(QStringLiteral(DRAVELO_RENDERER_FROM_BIN)));
+}
+
 QStringList argumentsAfterProgramName(int argc, char** argv) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i) {
@@ -146,13 +155,17 @@ int main(int argc, char** argv) {
     SystemPasteboard pasteboard;
     LpPrintSpooler printSpooler;
     DialogPrintPanel printPanel(printSpooler);
+    const RendererFactory renderers = RendererProcess::factory(rendererPath(), RendererLimits{});
+    // Before anything else at quit: no renderer outlives the client's run.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { RendererProcess::stopAll(); });
     const DocumentContext jobDocuments{defaults,
                                        app,
                                        pasteboard,
                                        printPanel,
                                        ModalQueue::shared(),
                                        [] { return std::make_unique<DialogAlert>(); },
-                                       FileDialogSavePanel::factory()};
+                                       FileDialogSavePanel::factory(),
+                                       renderers};
 
     // The tray menu's commands reach the controller, made just below.
     DVCDraveloController* commands = nullptr;
@@ -177,10 +190,11 @@ int main(int argc, char** argv) {
         tray.setToolTip(toolTip(state, address));
     };
 
-    DVCDraveloController controller(
-        {defaults, tasks, workspace, documents, diskImages, pasteboard, home, userGuidePath(),
-         showTrayMessage, printSpooler, ModalQueue::shared(),
-         [] { return std::make_unique<DialogAlert>(); }, &jobDocuments, showConnectionState});
+    DVCDraveloController controller({defaults, tasks, workspace, documents, diskImages, pasteboard,
+                                     home, userGuidePath(), showTrayMessage, printSpooler,
+                                     ModalQueue::shared(),
+                                     [] { return std::make_unique<DialogAlert>(); }, &jobDocuments,
+                                     showConnectionState, renderers});
     commands = &controller;
     controller.init();
 

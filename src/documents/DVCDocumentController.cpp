@@ -4,6 +4,7 @@
 #include "documents/DVCMyDocument.h"
 #include "documents/DocumentSizing.h"
 #include "documents/MyPDFView.h"
+#include "documents/PasswordRetryText.h"
 #include "platform/core/Log.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/desktop/Attention.h"
@@ -24,7 +25,6 @@ const QString singleNotification = QStringLiteral("Single Notification");
 const QString bringToFront = QStringLiteral("Bring To Front");
 const QString infiniteNotification = QStringLiteral("Infinite Notification");
 const QString noNotification = QStringLiteral("None");
-const QString incorrectPassword = QStringLiteral("Incorrect password, please try again.");
 constexpr QSize passwordFieldSize(200, 24);
 
 } // namespace
@@ -58,12 +58,17 @@ Window* DVCDocumentController::makeWindow() {
 
 void DVCDocumentController::windowDidLoad() {
     const DocumentContext& context = document_.context();
-    auto pdf = std::make_shared<PdfDocument>(document_.filePath());
+    const QPointer<DVCDocumentController> self(this);
+    const std::shared_ptr<PdfDocument> pdf =
+        PdfDocument::open(document_.filePath(), document_.renderer());
+    // The document may have been closed (Close All) while the renderer answered.
+    if (!self || document_.isClosing()) {
+        return;
+    }
     const QString action =
         context.defaults.stringForKey(SettingsKeys::actionPrintJob).value_or(QString());
     const bool printDialogOnly = action == printDialogOnlyAction;
     if (printDialogOnly && pdf->isLocked()) {
-        const QPointer<DVCDocumentController> self(this);
         const bool unlocked = askOpenPassword(*pdf);
         // The document may have been closed (Close All) while the prompt was open.
         if (!self || document_.isClosing()) {
@@ -105,7 +110,7 @@ bool DVCDocumentController::askOpenPassword(PdfDocument& pdf) {
         if (pdf.unlockWithPassword(prompt->fieldText())) {
             return true;
         }
-        prompt->setInformativeText(incorrectPassword);
+        prompt->setInformativeText(PasswordRetryText::after(pdf));
     }
     return false;
 }
@@ -122,7 +127,7 @@ bool DVCDocumentController::askOwnerPassword(PdfDocument& pdf) {
         if (pdf.unlockWithPassword(prompt->fieldText())) {
             return true;
         }
-        prompt->setInformativeText(incorrectPassword);
+        prompt->setInformativeText(PasswordRetryText::after(pdf));
     }
     return false;
 }
@@ -232,11 +237,13 @@ void DVCDocumentController::writePDFToURL(const QString& path) {
     if (!path.isEmpty()) {
         // The copy keeps the original's encryption: open it with the
         // password that opened the original.
-        auto saved = std::make_shared<PdfDocument>(path);
-        if (pdf->wasUnlockedWithPassword()) {
-            saved->unlockWithPassword(pdf->password());
+        const QPointer<DVCDocumentController> self(this);
+        std::shared_ptr<PdfDocument> saved =
+            PdfDocument::open(path, document_.renderer(), pdf->password());
+        if (!self || document_.isClosing() || !_pdfView) {
+            return;
         }
-        _pdfView->setDocument(saved);
+        _pdfView->setDocument(std::move(saved));
     }
     window()->setWindowModified(false);
 }

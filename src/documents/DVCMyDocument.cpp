@@ -7,6 +7,7 @@
 #include "platform/core/UserDefaults.h"
 #include "platform/desktop/Window.h"
 #include "platform/pdf/PdfDocument.h"
+#include "platform/pdf/RendererClient.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -16,7 +17,8 @@ namespace dravelo {
 
 DVCMyDocument::DVCMyDocument(const QString& filePath, const DocumentContext& context)
     : Document(filePath)
-    , context_(context) {
+    , context_(context)
+    , renderer_(std::make_shared<RendererClient>(context.makeRenderer())) {
     setFileURL(filePath);
 }
 
@@ -46,14 +48,13 @@ void DVCMyDocument::loadPrintingView() {
         _pdfView = std::make_unique<MyPDFView>();
         _pdfView->setContext(&context_);
     }
-    _pdfView->setDocument(std::make_shared<PdfDocument>(documentPPF_));
 }
 
 QSizeF DVCMyDocument::sizeOfPDFDocument(const PdfDocument* document) {
     if (!document || document->pageCount() < 1) {
         return {0, 0};
     }
-    return document->mediaBox(0).size();
+    return document->firstPageMediaBox().size();
 }
 
 void DVCMyDocument::printOperationWithSettings() {
@@ -65,6 +66,14 @@ void DVCMyDocument::printOperationWithSettings() {
         loadPrintingView();
     }
     const QPointer<DVCMyDocument> self(this);
+    if (!_pdfView->document()) {
+        std::shared_ptr<PdfDocument> opened = PdfDocument::open(documentPPF_, renderer_, password_);
+        // The document may have been closed while the renderer answered.
+        if (!self || closed_) {
+            return;
+        }
+        _pdfView->setDocument(std::move(opened));
+    }
     {
         Window offscreen;
         offscreen.setContentSize(QSize(0, 0));
@@ -89,6 +98,7 @@ void DVCMyDocument::close() {
         return;
     }
     closed_ = true;
+    renderer_->stop();
     Document::close();
     if (QFile::exists(documentPPF_)) {
         QFile::remove(documentPPF_);
@@ -121,8 +131,11 @@ bool DVCMyDocument::read() {
 }
 
 void DVCMyDocument::unlockWithPassword(const QString& password) {
+    password_ = password;
+    // A view that opened the PDF already opens it again, with the password,
+    // when it next prints.
     if (_pdfView && _pdfView->document() && _pdfView->document()->isLocked()) {
-        _pdfView->document()->unlockWithPassword(password);
+        _pdfView->setDocument(nullptr);
     }
 }
 

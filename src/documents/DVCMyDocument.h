@@ -14,11 +14,13 @@ namespace dravelo {
 
 class MyPDFView;
 class PdfDocument;
+class RendererClient;
 
 // One print job shown in a window: the job's print data file (a PDF) with
 // its configuration file beside it. The document keeps a view of its own,
 // never shown, that prints the PDF; closing the document deletes both files
-// of the job.
+// of the job. Its PDF renderer, shared by its window and that view, ends
+// with it.
 class DVCMyDocument : public Document {
     Q_OBJECT
 
@@ -36,8 +38,9 @@ public:
     static QString windowNibName();
     void makeWindowControllers() override;
 
-    // Records the job's two files and loads the PDF into the document's own
-    // view once control returns to the UI thread's event loop.
+    // Records the job's two files and makes the document's own view once
+    // control returns to the UI thread's event loop; the view opens the PDF
+    // when it is first printed from.
     void setFileURL(const QString& path);
 
     // The size of the first page's media box; 0 by 0 without a first page.
@@ -60,6 +63,7 @@ public:
     void unlockWithPassword(const QString& password);
 
     const DocumentContext& context() const { return context_; }
+    const std::shared_ptr<RendererClient>& renderer() const { return renderer_; }
     QString documentPPF() const { return documentPPF_; }
     QString documentPCF() const { return documentPCF_; }
     MyPDFView* printingView() const { return _pdfView.get(); }
@@ -71,7 +75,10 @@ private:
     void loadPrintingView();
 
     const DocumentContext& context_;
+    std::shared_ptr<RendererClient> renderer_;
     std::unique_ptr<MyPDFView> _pdfView;
+    // What the user unlocked the PDF with in the window.
+    QString password_;
     QString documentPPF_;
     QString documentPCF_;
     bool closed_ = false;

@@ -1,7 +1,9 @@
 #include "documents/DVCPrintDefault.h"
 
+#include "documents/PasswordRetryText.h"
 #include "platform/core/Log.h"
 #include "platform/pdf/PdfDocument.h"
+#include "platform/pdf/RendererClient.h"
 #include "platform/print/PrintSettings.h"
 #include "platform/print/PrintSpooler.h"
 
@@ -21,10 +23,11 @@ void removePair(const QString& configurationPath, const QString& printDataPath) 
 } // namespace
 
 DVCPrintDefault::DVCPrintDefault(const AlertFactory& makeAlert, PrintSpooler& spooler,
-                                 Notifier notifyUser)
+                                 Notifier notifyUser, RendererFactory makeRenderer)
     : alert(makeAlert())
     , spooler_(spooler)
-    , notifyUser_(std::move(notifyUser)) {
+    , notifyUser_(std::move(notifyUser))
+    , makeRenderer_(std::move(makeRenderer)) {
     alert->setMessageText(QStringLiteral("Password required"));
     alert->addButton(QStringLiteral("Escape"), Alert::escapeKey);
     alert->addButton(QStringLiteral("Enter"), Alert::returnKey);
@@ -32,23 +35,31 @@ DVCPrintDefault::DVCPrintDefault(const AlertFactory& makeAlert, PrintSpooler& sp
 }
 
 void DVCPrintDefault::printDefault(const QString& configurationPath, const QString& printDataPath) {
-    PdfDocument pdf(printDataPath);
-    // No password opens a file that is not a PDF: asking for one would only
-    // ever answer "incorrect".
-    if (!pdf.isReadable()) {
+    const std::shared_ptr<PdfDocument> pdf =
+        PdfDocument::open(printDataPath, std::make_shared<RendererClient>(makeRenderer_()));
+    // No password opens a file that is not a PDF, or one the renderer cannot
+    // open: asking for one would only ever answer "incorrect".
+    if (pdf->state() == PdfDocument::State::Unreadable) {
         log(QStringLiteral("Print job is not a readable PDF and was discarded: %1")
                 .arg(printDataPath));
         tellUser(printDataPath, QStringLiteral("it is not a readable PDF."));
         removePair(configurationPath, printDataPath);
         return;
     }
+    if (pdf->state() == PdfDocument::State::Unknown) {
+        log(QStringLiteral("Print job could not be opened and was discarded: %1: %2")
+                .arg(printDataPath, pdf->failure()));
+        tellUser(printDataPath, QStringLiteral("it could not be opened (%1).").arg(pdf->failure()));
+        removePair(configurationPath, printDataPath);
+        return;
+    }
     alert->setMessageText(
         QStringLiteral("The document ") + QFileInfo(printDataPath).fileName() +
         QStringLiteral(" is password protected.\nPlease enter the password below."));
-    const bool unlocked = askForPassword(pdf);
+    const bool unlocked = askForPassword(*pdf);
     alert->setInformativeText(QString());
     if (unlocked) {
-        print(pdf);
+        print(*pdf);
     }
     removePair(configurationPath, printDataPath);
 }
@@ -58,7 +69,7 @@ bool DVCPrintDefault::askForPassword(PdfDocument& pdf) {
         if (pdf.unlockWithPassword(alert->fieldText())) {
             return true;
         }
-        alert->setInformativeText(QStringLiteral("Incorrect password, please try again."));
+        alert->setInformativeText(PasswordRetryText::after(pdf));
     }
     return false;
 }

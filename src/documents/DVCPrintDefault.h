@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/desktop/Alert.h"
+#include "platform/pdf/RendererChannel.h"
 
 #include <QString>
 
@@ -19,8 +20,10 @@ class DVCPrintDefault {
 public:
     using Notifier = std::function<void(const QString& text)>;
 
-    // Builds the prompt. `notifyUser` tells the user of a print that failed.
-    DVCPrintDefault(const AlertFactory& makeAlert, PrintSpooler& spooler, Notifier notifyUser);
+    // Builds the prompt. `notifyUser` tells the user of a print that failed;
+    // `makeRenderer` connects to the renderer that checks the passwords.
+    DVCPrintDefault(const AlertFactory& makeAlert, PrintSpooler& spooler, Notifier notifyUser,
+                    RendererFactory makeRenderer);
 
     // Prompts until the password opens the PDF or the user gives up, prints
     // it or not, then deletes the configuration file and the print data
@@ -35,6 +38,7 @@ private:
     std::unique_ptr<Alert> alert;
     PrintSpooler& spooler_;
     Notifier notifyUser_;
+    RendererFactory makeRenderer_;
 };
 
 } // namespace dravelo

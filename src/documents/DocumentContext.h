@@ -2,6 +2,7 @@
 
 #include "platform/desktop/Alert.h"
 #include "platform/desktop/SavePanel.h"
+#include "platform/pdf/RendererChannel.h"
 
 namespace dravelo {
 
@@ -23,6 +24,8 @@ struct DocumentContext {
     ModalQueue& modalQueue;
     AlertFactory makeAlert;
     SavePanelFactory makeSavePanel;
+    // Connects to a PDF renderer: one for each job window.
+    RendererFactory makeRenderer;
 };
 
 } // namespace dravelo

@@ -7,9 +7,10 @@
 #include "platform/desktop/Pasteboard.h"
 #include "platform/desktop/Window.h"
 #include "platform/pdf/PdfDocument.h"
-#include "platform/pdf/PdfImage.h"
 #include "platform/print/PrintPanel.h"
 #include "platform/print/PrintSettings.h"
+
+#include <QPointer>
 
 namespace dravelo {
 namespace {
@@ -66,10 +67,29 @@ void MyPDFView::copy() {
     }
     const std::shared_ptr<PdfDocument> shown = document();
     const int page = currentPage();
-    const QByteArray pagePdf = shown && page >= 0 ? shown->pageAsPdf(page) : QByteArray();
-    const QByteArray tiff = PdfImage(pagePdf).tiffRepresentation();
-    context_->pasteboard.setContents(
-        {{QString(Pasteboard::pdfType), pagePdf}, {QString(Pasteboard::tiffType), tiff}});
+    Pasteboard* clipboard = &context_->pasteboard;
+    if (!shown || page < 0) {
+        clipboard->setContents(
+            {{QString(Pasteboard::pdfType), {}}, {QString(Pasteboard::tiffType), {}}});
+        return;
+    }
+    const QPointer<MyPDFView> self(this);
+    const QString path = shown->path();
+    shown->copyPage(page,
+                    [self, clipboard, page, path](const QByteArray& pdf, const QByteArray& tiff,
+                                                  const QString& failure) {
+                        if (!self) {
+                            return;
+                        }
+                        if (!failure.isEmpty()) {
+                            log(QStringLiteral("Could not copy page %1 of %2: %3")
+                                    .arg(page + 1)
+                                    .arg(path, failure));
+                            return;
+                        }
+                        clipboard->setContents({{QString(Pasteboard::pdfType), pdf},
+                                                {QString(Pasteboard::tiffType), tiff}});
+                    });
 }
 
 } // namespace dravelo

@@ -27,7 +27,9 @@ public:
     void printDocument(QObject* sender, const QSizeF& pdfPageSize);
 
     // With text selected: the text. Otherwise the current page, as a PDF of
-    // its own and as a TIFF image, in that order.
+    // its own and as a TIFF image, in that order, once the renderer has
+    // made them (a page it cannot make is logged, and the clipboard keeps
+    // what it had).
     void copy() override;
 
 private:

@@ -1,11 +1,13 @@
 #include "support/DocumentHarness.h"
 #include "support/TestPdf.h"
+#include "support/pdf/RendererPrograms.h"
 
 #include "documents/MyNSApplication.h"
 #include "documents/MyPDFView.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/desktop/SystemPasteboard.h"
 #include "platform/pdf/PdfDocument.h"
+#include "platform/pdf/RendererClient.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +24,11 @@ using dravelo::MyNSApplication;
 using dravelo::MyPDFView;
 using dravelo::Pasteboard;
 using dravelo::PdfDocument;
+using dravelo::PdfView;
+using dravelo::RendererClient;
 using dravelo::SystemPasteboard;
 using dravelo::test::DocumentHarness;
+using dravelo::test::RendererPrograms;
 using dravelo::test::TestPdf;
 
 namespace {
@@ -61,11 +66,12 @@ int tiffCompression(const QByteArray& tiff) {
     return 0;
 }
 
-// A view in a shown window over a real PDF, copying to the real clipboard.
+// A view in a shown window over a real PDF drawn by the renderer program,
+// copying to the real clipboard.
 class PdfViewCopy : public ::testing::Test {
 protected:
     PdfViewCopy()
-        : context{*h.defaults, h.attention, clipboard, h.printPanel, h.modalQueue, {}, {}} {
+        : context{*h.defaults, h.attention, clipboard, h.printPanel, h.modalQueue, {}, {}, {}} {
         view.setContext(&context);
         // Wider than a page at zoom 1, which is centred in it.
         view.resize(1000, 800);
@@ -75,8 +81,14 @@ protected:
     void open(int pages) {
         const QString path = h.stagingFile("job.ppf");
         TestPdf::write(path, pages);
-        view.setDocument(std::make_shared<PdfDocument>(path));
-        QCoreApplication::processEvents();
+        view.setDocument(PdfDocument::open(
+            path, std::make_shared<RendererClient>(RendererPrograms::factory()())));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [this] { return view.pageState(0) == PdfView::PageState::Shown; }, 10000));
+    }
+    static bool clipboardHas(const QString& format) {
+        const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+        return copied && copied->hasFormat(format);
     }
 
     DocumentHarness h;
@@ -85,15 +97,33 @@ protected:
     MyPDFView view;
 };
 
+TEST_F(PdfViewCopy, DrawsThePagesTheRendererSends) {
+    open(1);
+    const QImage shown = view.viewport()->grab().toImage();
+    const QRect page =
+        QRect((view.viewport()->width() - int(view.rowSizeForPage(0).width())) / 2, 6,
+              int(view.rowSizeForPage(0).width()), int(view.rowSizeForPage(0).height()) - 3)
+            .intersected(shown.rect());
+    int ink = 0;
+    for (int y = page.top(); y <= page.bottom(); y += 2) {
+        for (int x = page.left(); x <= page.right(); x += 2) {
+            ink += qGray(shown.pixel(x, y)) < 128 ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(shown.pixelColor(page.right() - 4, page.bottom() - 4), QColor(Qt::white));
+    EXPECT_GT(ink, 10) << "the page's text is drawn";
+}
+
 TEST_F(PdfViewCopy, WithoutASelectionCopiesTheCurrentPageAsPdfThenTiff) {
     open(5);
     view.goToPage(2);
     QCoreApplication::processEvents();
     ASSERT_EQ(view.currentPage(), 2);
+    QGuiApplication::clipboard()->clear();
     view.copy();
+    ASSERT_TRUE(QTest::qWaitFor([] { return clipboardHas("application/pdf"); }, 10000));
 
     const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
-    ASSERT_NE(copied, nullptr);
     EXPECT_EQ(copied->formats(), QStringList({"application/pdf", "image/tiff"}));
 
     QByteArray pdf = copied->data("application/pdf");
@@ -125,7 +155,7 @@ TEST_F(PdfViewCopy, WithASelectionCopiesOnlyTheSelectedText) {
                      Qt::NoButton, Qt::LeftButton, {});
     QCoreApplication::sendEvent(view.viewport(), &move);
     QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, end);
-    ASSERT_TRUE(view.hasSelection());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return view.hasSelection(); }, 10000));
     view.copy();
 
     const QMimeData* copied = QGuiApplication::clipboard()->mimeData();

@@ -4,6 +4,7 @@
 #include "platform/print/PrintSettings.h"
 #include "support/QtPrinting.h"
 #include "support/TestPdf.h"
+#include "support/pdf/RendererPrograms.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@ using dravelo::LpPrintSpooler;
 using dravelo::PdfDocument;
 using dravelo::PrintResult;
 using dravelo::PrintSettings;
+using dravelo::test::RendererPrograms;
 using dravelo::test::TestPdf;
 
 namespace {
@@ -59,11 +61,11 @@ protected:
     QStringList staged() const {
         return QDir(staging.path()).entryList(QDir::Files | QDir::Hidden);
     }
-    PdfDocument unlockedJob() {
+    std::shared_ptr<PdfDocument> unlockedJob() {
         const QString path = staging.filePath(QStringLiteral("job.ppf"));
         TestPdf::writeEncrypted(path, password, QStringLiteral("owner-secret"), 2);
-        PdfDocument pdf(path);
-        EXPECT_TRUE(pdf.unlockWithPassword(password));
+        auto pdf = RendererPrograms::open(path);
+        EXPECT_TRUE(pdf->unlockWithPassword(password));
         return pdf;
     }
 
@@ -77,23 +79,24 @@ TEST_F(LpPrintSpoolerTest, SpoolsAPlainPdfItselfWithTheSettingsOptions) {
     FakeLp lp;
     settings.copies = 2;
     settings.fitToPage = true;
-    const PrintResult result = LpPrintSpooler(lp.program()).print(PdfDocument(path), settings);
+    const PrintResult result =
+        LpPrintSpooler(lp.program()).print(*RendererPrograms::open(path), settings);
     EXPECT_TRUE(result.succeeded);
     EXPECT_EQ(lp.arguments(), settings.lpArguments() << path);
 }
 
 TEST_F(LpPrintSpoolerTest, SpoolsAPasswordOpenedPdfAsAPrivateDecryptedCopyThatGoesAway) {
-    const PdfDocument pdf = unlockedJob();
+    const auto pdf = unlockedJob();
     FakeLp lp;
-    const PrintResult result = LpPrintSpooler(lp.program()).print(pdf, settings);
+    const PrintResult result = LpPrintSpooler(lp.program()).print(*pdf, settings);
     EXPECT_TRUE(result.succeeded);
     const QString spooledPath = lp.arguments().last();
-    EXPECT_NE(spooledPath, pdf.path());
-    EXPECT_EQ(QFileInfo(spooledPath).absolutePath(), QFileInfo(pdf.path()).absolutePath());
+    EXPECT_NE(spooledPath, pdf->path());
+    EXPECT_EQ(QFileInfo(spooledPath).absolutePath(), QFileInfo(pdf->path()).absolutePath());
     EXPECT_EQ(lp.record(QStringLiteral("mode")), QStringLiteral("600"));
-    const PdfDocument spooled(lp.spooled());
-    EXPECT_FALSE(spooled.isLocked());
-    EXPECT_EQ(spooled.pageCount(), 2);
+    const auto spooled = RendererPrograms::open(lp.spooled());
+    EXPECT_FALSE(spooled->isLocked());
+    EXPECT_EQ(spooled->pageCount(), 2);
     EXPECT_EQ(staged(), QStringList{QStringLiteral("job.ppf")});
 }
 
@@ -115,7 +118,7 @@ TEST_F(LpPrintSpoolerTest, AFailureCarriesThePrintCommandsTextAndTheCopyStillGoe
         SCOPED_TRACE(c.name);
         FakeLp lp(c.body);
         const PrintResult result =
-            LpPrintSpooler(lp.program(), c.timeout).print(unlockedJob(), settings);
+            LpPrintSpooler(lp.program(), c.timeout).print(*unlockedJob(), settings);
         EXPECT_FALSE(result.succeeded);
         EXPECT_TRUE(result.errorText.contains(c.errorText)) << result.errorText.toStdString();
         EXPECT_EQ(staged(), QStringList{QStringLiteral("job.ppf")});
@@ -124,7 +127,7 @@ TEST_F(LpPrintSpoolerTest, AFailureCarriesThePrintCommandsTextAndTheCopyStillGoe
 
 TEST_F(LpPrintSpoolerTest, NothingRunsForAMissingCommandOrALockedDocument) {
     const PrintResult missing =
-        LpPrintSpooler(staging.filePath(QStringLiteral("no-lp"))).print(unlockedJob(), settings);
+        LpPrintSpooler(staging.filePath(QStringLiteral("no-lp"))).print(*unlockedJob(), settings);
     EXPECT_FALSE(missing.succeeded);
     EXPECT_TRUE(missing.errorText.contains(QStringLiteral("could not be started")));
     EXPECT_EQ(staged(), QStringList{QStringLiteral("job.ppf")});
@@ -132,7 +135,7 @@ TEST_F(LpPrintSpoolerTest, NothingRunsForAMissingCommandOrALockedDocument) {
     FakeLp lp;
     const PrintResult locked =
         LpPrintSpooler(lp.program())
-            .print(PdfDocument(staging.filePath(QStringLiteral("job.ppf"))), settings);
+            .print(*RendererPrograms::open(staging.filePath(QStringLiteral("job.ppf"))), settings);
     EXPECT_FALSE(locked.succeeded);
     EXPECT_TRUE(lp.record(QStringLiteral("arguments")).isEmpty());
 }

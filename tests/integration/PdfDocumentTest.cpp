@@ -2,14 +2,17 @@
 
 #include "support/QtPrinting.h"
 #include "support/TestPdf.h"
+#include "support/pdf/RendererPrograms.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 
 using dravelo::PdfDocument;
+using dravelo::test::RendererPrograms;
 using dravelo::test::TestPdf;
 
 namespace {
@@ -55,11 +58,12 @@ TEST_F(PdfDocumentTest, TellsReadableAndLockedApart) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const PdfDocument pdf(file(QString::fromLatin1(c.name)));
-        EXPECT_EQ(pdf.isReadable(), c.readable);
-        EXPECT_EQ(pdf.isLocked(), c.locked);
-        EXPECT_EQ(pdf.pageCount(), c.pages);
-        EXPECT_FALSE(pdf.wasUnlockedWithPassword());
+        const auto pdf = RendererPrograms::open(file(QString::fromLatin1(c.name)));
+        EXPECT_EQ(pdf->isReadable(), c.readable);
+        EXPECT_EQ(pdf->isLocked(), c.locked);
+        EXPECT_EQ(pdf->pageCount(), c.pages);
+        EXPECT_FALSE(pdf->wasUnlockedWithPassword());
+        EXPECT_EQ(pdf->failure().isEmpty(), c.readable);
     }
 }
 
@@ -75,58 +79,74 @@ TEST_F(PdfDocumentTest, OpensWithTheUserOrTheOwnerPasswordOnly) {
                             {ownerPassword, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.password.toStdString());
-        PdfDocument pdf(path);
-        EXPECT_EQ(pdf.unlockWithPassword(c.password), c.opens);
-        EXPECT_EQ(pdf.isLocked(), !c.opens);
-        EXPECT_EQ(pdf.wasUnlockedWithPassword(), c.opens);
-        EXPECT_EQ(pdf.pageCount(), c.opens ? 3 : 0);
-        EXPECT_EQ(pdf.mediaBox(0).isEmpty(), !c.opens);
+        const auto pdf = RendererPrograms::open(path);
+        EXPECT_EQ(pdf->unlockWithPassword(c.password), c.opens);
+        EXPECT_EQ(pdf->isLocked(), !c.opens);
+        EXPECT_EQ(pdf->wasUnlockedWithPassword(), c.opens);
+        EXPECT_EQ(pdf->pageCount(), c.opens ? 3 : 0);
+        EXPECT_EQ(pdf->firstPageMediaBox().isEmpty(), !c.opens);
+        EXPECT_TRUE(pdf->failure().isEmpty());
     }
 }
 
 TEST_F(PdfDocumentTest, WritesAPrivateUnencryptedCopyOfAnUnlockedDocument) {
-    PdfDocument pdf(protectedPdf(2));
-    ASSERT_TRUE(pdf.unlockWithPassword(userPassword));
+    const auto pdf = RendererPrograms::open(protectedPdf(2), userPassword);
     const QString copy = file(QStringLiteral("copy.pdf"));
-    ASSERT_TRUE(pdf.writeUnencryptedCopy(copy));
+    ASSERT_TRUE(pdf->writeUnencryptedCopy(copy));
 
     EXPECT_EQ(QFile::permissions(copy) & 0x7777,
               QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
-    const PdfDocument reopened(copy);
-    EXPECT_TRUE(reopened.isReadable());
-    EXPECT_FALSE(reopened.isLocked());
-    EXPECT_EQ(reopened.pageCount(), 2);
+    const auto reopened = RendererPrograms::open(copy);
+    EXPECT_TRUE(reopened->isReadable());
+    EXPECT_FALSE(reopened->isLocked());
+    EXPECT_EQ(reopened->pageCount(), 2);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2)
         << "no scratch file left";
-    EXPECT_FALSE(PdfDocument(pdf.path()).writeUnencryptedCopy(file(QStringLiteral("no.pdf"))))
+    EXPECT_FALSE(RendererPrograms::open(pdf->path())->writeUnencryptedCopy(file("no.pdf")))
         << "a locked document has nothing to copy";
 }
 
 TEST_F(PdfDocumentTest, WritesTheFileAsItCameWithItsEncryption) {
-    PdfDocument pdf(protectedPdf());
-    ASSERT_TRUE(pdf.unlockWithPassword(ownerPassword));
+    const auto pdf = RendererPrograms::open(protectedPdf(), ownerPassword);
     const QString saved = file(QStringLiteral("saved.pdf"));
-    ASSERT_TRUE(pdf.writeToPath(saved));
-    EXPECT_EQ(contents(saved), contents(pdf.path()));
-    EXPECT_TRUE(PdfDocument(saved).isLocked());
+    ASSERT_TRUE(pdf->writeToPath(saved));
+    EXPECT_EQ(contents(saved), contents(pdf->path()));
+    EXPECT_TRUE(RendererPrograms::open(saved)->isLocked());
 }
 
 TEST_F(PdfDocumentTest, GivesOnePageAsAPdfOfItsOwn) {
-    PdfDocument pdf(protectedPdf(3));
-    ASSERT_TRUE(pdf.unlockWithPassword(userPassword));
-    const QByteArray page = pdf.pageAsPdf(1);
-    ASSERT_TRUE(page.startsWith("%PDF-"));
+    const auto pdf = RendererPrograms::open(protectedPdf(3), userPassword);
+    struct Copy {
+        bool done = false;
+        QByteArray pdf;
+        QByteArray tiff;
+        QString failure;
+    };
+    const auto copy = [&pdf](int page) {
+        auto made = std::make_shared<Copy>();
+        pdf->copyPage(
+            page, [made](const QByteArray& data, const QByteArray& tiff, const QString& failure) {
+                *made = {true, data, tiff, failure};
+            });
+        EXPECT_TRUE(QTest::qWaitFor([made] { return made->done; }, 10000));
+        return *made;
+    };
+    const Copy second = copy(1);
+    ASSERT_TRUE(second.pdf.startsWith("%PDF-"));
+    EXPECT_FALSE(second.tiff.isEmpty());
     const QString pagePath = file(QStringLiteral("page.pdf"));
     QFile out(pagePath);
     ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write(page);
+    out.write(second.pdf);
     out.close();
-    const PdfDocument single(pagePath);
-    EXPECT_FALSE(single.isLocked());
-    EXPECT_EQ(single.pageCount(), 1);
-    EXPECT_EQ(single.mediaBox(0), pdf.mediaBox(1));
-    EXPECT_TRUE(pdf.pageAsPdf(3).isEmpty());
-    EXPECT_TRUE(pdf.pageAsPdf(-1).isEmpty());
+    const auto single = RendererPrograms::open(pagePath);
+    EXPECT_FALSE(single->isLocked());
+    EXPECT_EQ(single->pageCount(), 1);
+    EXPECT_EQ(single->firstPageMediaBox(), pdf->firstPageMediaBox());
+
+    const Copy beyond = copy(3);
+    EXPECT_TRUE(beyond.pdf.isEmpty());
+    EXPECT_FALSE(beyond.failure.isEmpty());
 }
 
 } // namespace

@@ -18,19 +18,28 @@ ControllerHarness::ControllerHarness(Intake intake)
     }
     defaults_ = std::make_unique<UserDefaults>(settingsFile());
     controller_ = std::make_unique<DVCDraveloController>(
-        ControllerContext{*defaults_, tasks, workspace, documents, diskImages, pasteboard,
-                          homePath_, root_.filePath(QStringLiteral("User Guide.pdf")),
+        ControllerContext{*defaults_,
+                          tasks,
+                          workspace,
+                          documents,
+                          diskImages,
+                          pasteboard,
+                          homePath_,
+                          root_.filePath(QStringLiteral("User Guide.pdf")),
                           [this](const QString&, const QString& body) {
                               notifications << body;
                               return true;
                           },
-                          printSpooler, modalQueue,
+                          printSpooler,
+                          modalQueue,
                           [this] {
                               auto alert = std::make_unique<ScriptedAlert>();
                               alerts << alert.get();
                               return alert;
                           },
-                          nullptr});
+                          nullptr,
+                          {},
+                          InProcessRenderer::factory(renderers)});
 }
 
 // Hand-overs to the UI thread that the controller left behind still reach

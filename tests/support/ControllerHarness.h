@@ -9,6 +9,7 @@
 #include "support/desktop/InMemoryPasteboard.h"
 #include "support/desktop/ScriptedAlert.h"
 #include "support/files/FakeDiskImageTool.h"
+#include "support/pdf/InProcessRenderer.h"
 #include "support/print/RecordingPrintSpooler.h"
 #include "support/process/FakeTaskRunner.h"
 
@@ -60,6 +61,8 @@ public:
     QList<ScriptedAlert*> alerts;
     // Notifications, shown through the tray since tests have no desktop bus.
     QStringList notifications;
+    std::shared_ptr<InProcessRenderer::Script> renderers =
+        std::make_shared<InProcessRenderer::Script>();
     std::unique_ptr<DVCDraveloController> controller_;
 };
 

@@ -13,22 +13,22 @@ namespace dravelo::test {
 
 DocumentHarness::DocumentHarness() {
     defaults = std::make_unique<UserDefaults>(staging_.filePath(QStringLiteral("dravelo.conf")));
-    context = std::make_unique<DocumentContext>(
-        DocumentContext{*defaults, attention, pasteboard, printPanel, modalQueue,
-                        [this] {
-                            auto alert = std::make_unique<ScriptedAlert>();
-                            alert->script(promptAnswers);
-                            promptAnswers.clear();
-                            ScriptedAlert* shown = alert.get();
-                            alert->onShow([this, shown] {
-                                promptShowings.append(shown->showings().last());
-                                promptButtons = shown->buttonTitles();
-                                promptKeys = shown->keyEquivalents();
-                                promptFieldSize = shown->textFieldSize();
-                            });
-                            return alert;
-                        },
-                        ScriptedSavePanel::factory(savePanel)});
+    context = std::make_unique<DocumentContext>(DocumentContext{
+        *defaults, attention, pasteboard, printPanel, modalQueue,
+        [this] {
+            auto alert = std::make_unique<ScriptedAlert>();
+            alert->script(promptAnswers);
+            promptAnswers.clear();
+            ScriptedAlert* shown = alert.get();
+            alert->onShow([this, shown] {
+                promptShowings.append(shown->showings().last());
+                promptButtons = shown->buttonTitles();
+                promptKeys = shown->keyEquivalents();
+                promptFieldSize = shown->textFieldSize();
+            });
+            return alert;
+        },
+        ScriptedSavePanel::factory(savePanel), InProcessRenderer::factory(renderers)});
     documents.registerDocumentType(QStringLiteral("ppf"), [this](const QString& path) {
         return std::make_unique<DVCMyDocument>(path, *context);
     });

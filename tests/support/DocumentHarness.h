@@ -9,6 +9,7 @@
 #include "support/desktop/RecordingAttention.h"
 #include "support/desktop/ScriptedAlert.h"
 #include "support/desktop/ScriptedSavePanel.h"
+#include "support/pdf/InProcessRenderer.h"
 #include "support/print/ScriptedPrintPanel.h"
 
 #include <QTemporaryDir>
@@ -24,8 +25,8 @@ namespace dravelo::test {
 
 // Job documents over fakes of the platform layer: a staging folder and a
 // settings file of their own, prompts answered from a script, a print panel
-// that prints at once, and a document controller that opens "ppf" files as
-// job documents.
+// that prints at once, renderers in the test's process, and a document
+// controller that opens "ppf" files as job documents.
 class DocumentHarness {
 public:
     DocumentHarness();
@@ -61,6 +62,8 @@ public:
     ScriptedPrintPanel printPanel;
     ModalQueue modalQueue;
     ScriptedSavePanel::Script savePanel;
+    std::shared_ptr<InProcessRenderer::Script> renderers =
+        std::make_shared<InProcessRenderer::Script>();
     std::unique_ptr<DocumentContext> context;
     DocumentController documents;
 };

@@ -125,6 +125,20 @@ TEST_F(JobDispatch, AProtectedJobIsHandedToThePasswordPromptOnTheUiThread) {
     EXPECT_TRUE(pairGone());
 }
 
+TEST_F(JobDispatch, AJobTheRendererCannotTellAboutIsPrintedAsItIs) {
+    setAction(QStringLiteral("Print directly to printer"));
+    TestPdf::writeEncrypted(printData, QStringLiteral("user-secret"),
+                            QStringLiteral("owner-secret"));
+    h.renderers->failing = {dravelo::RendererRequest::Kind::Inspect};
+    LogRecorder log;
+    dispatch();
+    ASSERT_EQ(h.tasks.calls().size(), 1);
+    EXPECT_EQ(h.tasks.calls().first().arguments, QStringList{printData});
+    EXPECT_TRUE(pairGone());
+    EXPECT_EQ(log.lines().filter(QStringLiteral("Cannot tell whether ")).size(), 1);
+    EXPECT_EQ(h.renderers->stops, 1) << "the renderer ends with the question";
+}
+
 TEST_F(JobDispatch, AJobWithOnlyAnOwnerPasswordPrintsDirectly) {
     setAction(QStringLiteral("Print directly to printer"));
     TestPdf::writeEncrypted(printData, QString(), QStringLiteral("owner-secret"));

@@ -13,11 +13,15 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QTest>
 
 using dravelo::DocumentSizing;
 using dravelo::DVCDocumentController;
 using dravelo::DVCMyDocument;
+using dravelo::MyPDFView;
 using dravelo::PdfDocument;
+using dravelo::PdfView;
+using dravelo::RendererRequest;
 using dravelo::Window;
 using dravelo::test::ControllerHarness;
 using dravelo::test::DocumentHarness;
@@ -39,6 +43,20 @@ QByteArray contents(const QString& path) {
 
 DVCDocumentController* controllerOf(DVCMyDocument* document) {
     return static_cast<DVCDocumentController*>(document->windowControllers().first());
+}
+
+// Waits until the window's view has what the renderer gave for a page.
+PdfView::PageState settledPage(DVCMyDocument* document, int page) {
+    const PdfView* view = controllerOf(document)->pdfView();
+    const bool settled =
+        QTest::qWaitFor([&] { return view->pageState(page) != PdfView::PageState::Waiting; }, 5000);
+    return settled ? view->pageState(page) : PdfView::PageState::Waiting;
+}
+
+int requestsOf(const DocumentHarness& h, RendererRequest::Kind kind) {
+    std::lock_guard lock(h.renderers->mutex);
+    return int(std::count_if(h.renderers->requests.begin(), h.renderers->requests.end(),
+                             [kind](const RendererRequest& made) { return made.kind == kind; }));
 }
 
 TEST(DocumentSizing, FitsOneRowOfPagesToTheScreenToThePixel) {
@@ -136,11 +154,61 @@ TEST(JobDocument, PreviewShowsTheWindowSizedToTheScreen) {
     EXPECT_EQ(window->contentSize(), controllerOf(document)->pdfView()->size());
     EXPECT_TRUE(h.promptShowings.isEmpty());
     EXPECT_TRUE(h.printPanel.showings.isEmpty());
+    EXPECT_EQ(settledPage(document, 0), PdfView::PageState::Shown);
 
     window->close();
     DocumentHarness::processEvents();
     EXPECT_FALSE(h.jobFilesExist("job"));
     EXPECT_TRUE(h.documents.documents().isEmpty());
+    EXPECT_EQ(h.renderers->stops, 1) << "the window's renderer ends with it";
+}
+
+TEST(JobDocument, WhenTheRendererCannotOpenOrDrawTheJobItStillPrintsSavesAndCloses) {
+    struct Case {
+        const char* what;
+        QList<RendererRequest::Kind> failing;
+        PdfDocument::State state;
+        QString logged;
+    };
+    const QList<Case> cases = {
+        {"cannot open", {RendererRequest::Kind::Inspect}, PdfDocument::State::Unknown, {}},
+        {"cannot draw",
+         {RendererRequest::Kind::Render, RendererRequest::Kind::CopyPage},
+         PdfDocument::State::Open,
+         "Page 1 of "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DocumentHarness h;
+        h.renderers->failing = c.failing;
+        h.writeJob("job");
+        const QString copy = h.stagingFile("copy.pdf");
+        h.savePanel.choice = copy;
+        LogRecorder log;
+        DVCMyDocument* document = h.open("job");
+        MyPDFView* view = controllerOf(document)->pdfView();
+        EXPECT_TRUE(DocumentHarness::windowOf(document)->isVisible());
+        EXPECT_EQ(view->document()->state(), c.state);
+        if (c.state == PdfDocument::State::Open) {
+            EXPECT_EQ(settledPage(document, 0), PdfView::PageState::Failed);
+            EXPECT_EQ(log.lines().filter(c.logged).size(), 1)
+                << log.lines().join('\n').toStdString();
+            EXPECT_EQ(requestsOf(h, RendererRequest::Kind::Render), 1) << "not asked again";
+            view->copy();
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] { return !log.lines().filter("Could not copy").isEmpty(); }, 5000));
+            EXPECT_TRUE(h.pasteboard.contents().isEmpty()) << "the clipboard keeps what it had";
+        }
+
+        document->printOperationWithSettings();
+        ASSERT_EQ(h.printPanel.showings.size(), 1) << "printed as the file it is";
+        EXPECT_EQ(h.printPanel.showings[0].path, h.stagingFile("job.ppf"));
+        controllerOf(document)->saveDocumentAs();
+        EXPECT_EQ(contents(copy), contents(h.stagingFile("job.ppf")));
+        DocumentHarness::windowOf(document)->close();
+        DocumentHarness::processEvents();
+        EXPECT_FALSE(h.jobFilesExist("job"));
+    }
 }
 
 TEST(JobDocument, ProtectedOrUnreadableJobsOpenWithoutAPromptUnderPreview) {

@@ -4,6 +4,7 @@
 #include "support/QtPrinting.h"
 #include "support/TestPdf.h"
 #include "support/desktop/ScriptedAlert.h"
+#include "support/pdf/InProcessRenderer.h"
 #include "support/print/RecordingPrintSpooler.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@ using dravelo::Alert;
 using dravelo::DVCPrintDefault;
 using dravelo::PrintResult;
 using dravelo::PrintSettings;
+using dravelo::test::InProcessRenderer;
 using dravelo::test::LogRecorder;
 using dravelo::test::RecordingPrintSpooler;
 using dravelo::test::ScriptedAlert;
@@ -54,12 +56,15 @@ protected:
     ScriptedAlert* alert = nullptr;
     RecordingPrintSpooler spooler;
     QStringList notifications;
+    std::shared_ptr<InProcessRenderer::Script> renderers =
+        std::make_shared<InProcessRenderer::Script>();
     DVCPrintDefault printer{[this] {
                                 auto made = std::make_unique<ScriptedAlert>();
                                 alert = made.get();
                                 return made;
                             },
-                            spooler, [this](const QString& text) { notifications << text; }};
+                            spooler, [this](const QString& text) { notifications << text; },
+                            InProcessRenderer::factory(renderers)};
 };
 
 TEST_F(PrintDefault, TheRightPasswordPrintsToTheDefaultPrinterFittedUnrotatedThenDeletesThePair) {
@@ -168,6 +173,39 @@ TEST_F(PrintDefault, TheNextJobNamesItsOwnFileAndFindsTheLastPasswordInTheField)
     EXPECT_EQ(spooler.jobs().size(), 2);
     EXPECT_TRUE(first.gone());
     EXPECT_TRUE(second.gone());
+}
+
+TEST_F(PrintDefault, APasswordTheRendererCouldNotCheckIsAskedForAgain) {
+    const Job job = writeProtectedJob(QStringLiteral("job"));
+    // The renderer answers the first look at the file, then not the first
+    // password, then again.
+    int shown = 0;
+    alert->onShow([&] {
+        std::lock_guard lock(renderers->mutex);
+        renderers->failing = ++shown == 1 ? QList{dravelo::RendererRequest::Kind::Inspect}
+                                          : QList<dravelo::RendererRequest::Kind>{};
+    });
+    alert->script({ScriptedAlert::type(userPassword), ScriptedAlert::type(userPassword)});
+    run(job);
+    ASSERT_EQ(alert->showings().size(), 2);
+    EXPECT_TRUE(alert->showings()[1].informativeText.startsWith(
+        QStringLiteral("The password could not be checked: ")))
+        << alert->showings()[1].informativeText.toStdString();
+    EXPECT_EQ(spooler.jobs().size(), 1);
+    EXPECT_TRUE(job.gone());
+}
+
+TEST_F(PrintDefault, AJobTheRendererCannotOpenIsDiscardedWithoutAPromptAndTold) {
+    const Job job = writeProtectedJob(QStringLiteral("job"));
+    renderers->failing = {dravelo::RendererRequest::Kind::Inspect};
+    LogRecorder log;
+    run(job);
+    EXPECT_TRUE(alert->showings().isEmpty());
+    EXPECT_TRUE(spooler.jobs().isEmpty());
+    EXPECT_TRUE(job.gone());
+    ASSERT_EQ(log.lines().size(), 1);
+    EXPECT_TRUE(log.lines()[0].contains(renderers->failure));
+    EXPECT_EQ(notifications.size(), 1);
 }
 
 TEST_F(PrintDefault, APrintDataFileThatStoppedBeingAPdfIsDiscardedWithoutAPrompt) {

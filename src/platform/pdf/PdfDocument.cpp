@@ -1,106 +1,114 @@
 #include "platform/pdf/PdfDocument.h"
 
 #include "platform/core/Log.h"
+#include "platform/pdf/RendererClient.h"
 
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFExc.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFWriter.hh>
-
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
-#include <QTemporaryFile>
-
-#include <cstdio>
 
 namespace dravelo {
 namespace {
 
-bool isPasswordError(const std::exception& error) {
-    const auto* pdfError = dynamic_cast<const QPDFExc*>(&error);
-    return pdfError && pdfError->getErrorCode() == qpdf_e_password;
+using Kind = RendererRequest::Kind;
+using ReplyKind = RendererReply::Kind;
+
+// The failure an outcome tells of: the renderer's own error, or why there
+// is no answer.
+QString failureOf(const RendererChannel::Outcome& outcome) {
+    if (!outcome.reply) {
+        return outcome.failure;
+    }
+    return outcome.reply->kind == ReplyKind::Failed ? outcome.reply->error
+                                                    : QStringLiteral("an unexpected answer");
 }
 
-// The password as the document may store it: UTF-8 for the newer
-// encryption, Latin-1 (close to the older PDFDocEncoding) for the older.
-QList<QByteArray> passwordEncodings(const QString& password) {
-    QList<QByteArray> encodings{password.toUtf8()};
-    const QByteArray latin1 = password.toLatin1();
-    if (latin1 != encodings.first() && QString::fromLatin1(latin1) == password) {
-        encodings.append(latin1);
-    }
-    return encodings;
+bool answered(const RendererChannel::Outcome& outcome, ReplyKind kind) {
+    return outcome.reply && outcome.reply->kind == kind;
 }
 
 } // namespace
 
-PdfDocument::PdfDocument(const QString& path)
-    : path_(path) {
-    open(QString());
+PdfDocument::PdfDocument(QString path, std::shared_ptr<RendererClient> renderer)
+    : path_(std::move(path))
+    , renderer_(std::move(renderer)) {}
+
+std::shared_ptr<PdfDocument> PdfDocument::open(const QString& path,
+                                               std::shared_ptr<RendererClient> renderer,
+                                               const QString& password) {
+    auto document = std::make_shared<PdfDocument>(path, std::move(renderer));
+    RendererRequest inspect = document->request(Kind::Inspect);
+    inspect.password = password;
+    const RendererChannel::Outcome outcome = document->renderer_->wait(inspect);
+    document->learn(outcome.reply, outcome.failure, password);
+    return document;
 }
 
-PdfDocument::~PdfDocument() = default;
-PdfDocument::PdfDocument(PdfDocument&&) noexcept = default;
-PdfDocument& PdfDocument::operator=(PdfDocument&&) noexcept = default;
-
-void PdfDocument::open(const QString& password) {
-    const QByteArray file = QFile::encodeName(path_);
-    for (const QByteArray& encoded : passwordEncodings(password)) {
-        auto pdf = std::make_unique<QPDF>();
-        pdf->setSuppressWarnings(true);
-        try {
-            pdf->processFile(file.constData(), encoded.constData());
-            readable_ = true;
-            pdf_ = std::move(pdf);
-            password_ = password;
-            return;
-        } catch (const std::exception& error) {
-            if (!isPasswordError(error)) {
-                return;
-            }
-            readable_ = true;
-        }
+void PdfDocument::learn(const std::optional<RendererReply>& reply, const QString& failure,
+                        const QString& password) {
+    if (!reply || reply->kind != ReplyKind::Facts) {
+        state_ = State::Unknown;
+        failure_ = reply ? failureOf({reply, failure}) : failure;
+        facts_ = {};
+        return;
     }
+    failure_.clear();
+    facts_ = reply->facts;
+    switch (facts_.access) {
+    case PdfFacts::Access::Open:
+        state_ = State::Open;
+        password_ = password;
+        return;
+    case PdfFacts::Access::Locked:
+        state_ = State::Locked;
+        break;
+    case PdfFacts::Access::Unreadable:
+        state_ = State::Unreadable;
+        failure_ = facts_.problem;
+        break;
+    }
+    facts_.pageSizes.clear();
 }
 
 bool PdfDocument::unlockWithPassword(const QString& password) {
-    if (!isLocked()) {
-        return pdf_ != nullptr;
+    if (state_ != State::Locked) {
+        return state_ == State::Open;
     }
-    open(password);
-    return pdf_ != nullptr;
+    RendererRequest inspect = request(Kind::Inspect);
+    inspect.password = password;
+    return tryPassword(renderer_->wait(inspect), password);
 }
 
-int PdfDocument::pageCount() const {
-    if (!pdf_) {
-        return 0;
+void PdfDocument::unlock(const QString& password, std::function<void(bool unlocked)> done) {
+    if (state_ != State::Locked) {
+        done(state_ == State::Open);
+        return;
     }
-    try {
-        return static_cast<int>(pdf_->getAllPages().size());
-    } catch (const std::exception& error) {
-        log(QStringLiteral("Cannot read the pages of %1: %2").arg(path_, error.what()));
-        return 0;
-    }
-}
-
-QRectF PdfDocument::mediaBox(int pageIndex) const {
-    if (pageIndex < 0 || pageIndex >= pageCount()) {
-        return {};
-    }
-    try {
-        QPDFPageObjectHelper page(pdf_->getAllPages().at(pageIndex));
-        QPDFObjectHandle box = page.getMediaBox();
-        if (!box.isRectangle()) {
-            return {};
+    RendererRequest inspect = request(Kind::Inspect);
+    inspect.password = password;
+    const std::weak_ptr<PdfDocument> self = weak_from_this();
+    renderer_->send(inspect, [self, password, done](const RendererChannel::Outcome& outcome) {
+        if (const std::shared_ptr<PdfDocument> document = self.lock()) {
+            done(document->tryPassword(outcome, password));
         }
-        const QPDFObjectHandle::Rectangle r = box.getArrayAsRectangle();
-        return QRectF(QPointF(r.llx, r.lly), QPointF(r.urx, r.ury)).normalized();
-    } catch (const std::exception& error) {
-        log(QStringLiteral("Cannot read the media box of %1: %2").arg(path_, error.what()));
-        return {};
+    });
+}
+
+bool PdfDocument::tryPassword(const RendererChannel::Outcome& outcome, const QString& password) {
+    if (!answered(outcome, ReplyKind::Facts)) {
+        // Not checked: the document stays locked, and failure() says why.
+        failure_ = failureOf(outcome);
+        return false;
     }
+    if (outcome.reply->facts.access == PdfFacts::Access::Locked) {
+        failure_.clear();
+        return false;
+    }
+    learn(outcome.reply, outcome.failure, password);
+    return state_ == State::Open;
+}
+
+QSizeF PdfDocument::pageSize(int page) const {
+    return page >= 0 && page < pageCount() ? facts_.pageSizes[page] : QSizeF();
 }
 
 bool PdfDocument::writeToPath(const QString& target) const {
@@ -124,57 +132,63 @@ bool PdfDocument::writeToPath(const QString& target) const {
 }
 
 bool PdfDocument::writeUnencryptedCopy(const QString& target) const {
-    if (!pdf_) {
+    if (state_ != State::Open) {
         log(QStringLiteral("Cannot write an unencrypted copy of %1: it is not open").arg(path_));
         return false;
     }
-    // A temporary file next to the target is made owner-only; the copy then
-    // takes the target's name in one step.
-    QTemporaryFile scratch(QFileInfo(target).absolutePath() + QStringLiteral("/.pdf-XXXXXX"));
-    if (!scratch.open()) {
-        log(QStringLiteral("Cannot write %1: %2").arg(target, scratch.errorString()));
+    RendererRequest write = request(Kind::WriteUnencrypted);
+    write.target = target;
+    const RendererChannel::Outcome outcome = renderer_->wait(write);
+    if (!answered(outcome, ReplyKind::Done)) {
+        log(QStringLiteral("Cannot write %1: %2").arg(target, failureOf(outcome)));
         return false;
     }
-    // QPDFWriter keeps the file name's pointer and reads it again in write()
-    // (it seeds the document ID with it): the bytes must outlive the writer.
-    const QByteArray scratchName = QFile::encodeName(scratch.fileName());
-    try {
-        QPDFWriter writer(*pdf_, scratchName.constData());
-        writer.setPreserveEncryption(false);
-        writer.write();
-    } catch (const std::exception& error) {
-        log(QStringLiteral("Cannot write %1: %2").arg(target, error.what()));
-        return false;
-    }
-    if (std::rename(scratchName.constData(), QFile::encodeName(target).constData()) != 0) {
-        log(QStringLiteral("Cannot write %1: %2").arg(target, qt_error_string(errno)));
-        return false;
-    }
-    scratch.setAutoRemove(false);
     return true;
 }
 
-QByteArray PdfDocument::pageAsPdf(int pageIndex) const {
-    if (pageIndex < 0 || pageIndex >= pageCount()) {
-        return {};
-    }
-    try {
-        QPDF single;
-        single.emptyPDF();
-        QPDFPageDocumentHelper(single).addPage(
-            QPDFPageObjectHelper(pdf_->getAllPages().at(pageIndex)), false);
-        QPDFWriter writer(single);
-        writer.setOutputMemory();
-        writer.write();
-        const std::shared_ptr<Buffer> buffer = writer.getBufferSharedPointer();
-        return QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()),
-                          static_cast<qsizetype>(buffer->getSize()));
-    } catch (const std::exception& error) {
-        log(QStringLiteral("Cannot copy page %1 of %2: %3")
-                .arg(pageIndex + 1)
-                .arg(path_, error.what()));
-        return {};
-    }
+void PdfDocument::render(int page, const QSize& pageSize, const QRect& region, Drawn done) const {
+    RendererRequest draw = request(Kind::Render, page);
+    draw.pageSize = pageSize;
+    draw.region = region;
+    renderer_->send(draw, [done](const RendererChannel::Outcome& outcome) {
+        if (answered(outcome, ReplyKind::Image)) {
+            done(outcome.reply->image, {});
+        } else {
+            done({}, failureOf(outcome));
+        }
+    });
+}
+
+void PdfDocument::select(int page, const QPointF& start, const QPointF& end, Selected done) const {
+    RendererRequest selection = request(Kind::Select, page);
+    selection.start = start;
+    selection.end = end;
+    renderer_->send(selection, [done](const RendererChannel::Outcome& outcome) {
+        if (answered(outcome, ReplyKind::Selection)) {
+            done(outcome.reply->text, outcome.reply->bounds);
+        } else {
+            done({}, {});
+        }
+    });
+}
+
+void PdfDocument::copyPage(int page, Copied done) const {
+    renderer_->send(request(Kind::CopyPage, page), [done](const RendererChannel::Outcome& outcome) {
+        if (answered(outcome, ReplyKind::PageCopy)) {
+            done(outcome.reply->pdf, outcome.reply->tiff, {});
+        } else {
+            done({}, {}, failureOf(outcome));
+        }
+    });
+}
+
+RendererRequest PdfDocument::request(RendererRequest::Kind kind, int page) const {
+    RendererRequest made;
+    made.kind = kind;
+    made.path = path_;
+    made.password = password_;
+    made.page = page;
+    return made;
 }
 
 } // namespace dravelo
