@@ -37,4 +37,19 @@ void TestPdf::writeEncrypted(const QString& path, const QString& userPassword,
     writer.write();
 }
 
+void TestPdf::writeDrawing(const QString& path, const QByteArray& content) {
+    QPDF pdf;
+    pdf.emptyPDF();
+    // The writer compresses it.
+    QPDFObjectHandle drawing =
+        QPDFObjectHandle::newStream(&pdf, std::string(content.constData(), size_t(content.size())));
+    QPDFObjectHandle page = pdf.makeIndirectObject(
+        QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 595 842] /Resources << >> >>"));
+    page.replaceKey("/Contents", drawing);
+    pdf.addPage(page, false);
+    const QByteArray outputName = path.toLocal8Bit();
+    QPDFWriter writer(pdf, outputName.constData());
+    writer.write();
+}
+
 } // namespace dravelo::test

@@ -16,6 +16,9 @@ public:
     static void writeEncrypted(const QString& path, const QString& userPassword,
                                const QString& ownerPassword, int pages = 1,
                                bool allowChanges = true);
+
+    // A one-page A4 PDF whose page draws `content`, Flate-compressed.
+    static void writeDrawing(const QString& path, const QByteArray& content);
 };
 
 } // namespace dravelo::test
