@@ -2,8 +2,10 @@
 # Builds the fuzz targets with the "fuzz" preset (clang, into build-fuzz) and runs each
 # for SECONDS (default 20), starting from its seed corpus: the Base64 decoder against a
 # plain reference decoder, and the decoder's block path against its exact path, both from
-# tests/fuzz/corpus. Exits non-zero when a target crashes or finds a difference; the input
-# that did it is kept in build-fuzz/fuzz/artifacts.
+# tests/fuzz/corpus; the renderer's wire format from seeds its own encoder writes first (one
+# frame of each kind of message, into build-fuzz/fuzz/renderer_protocol_corpus). Exits non-zero
+# when a target crashes or finds a difference; the input that did it is kept in
+# build-fuzz/fuzz/artifacts.
 #
 # Usage: tests/fuzz/run-fuzz.sh [SECONDS]
 set -euo pipefail
@@ -11,10 +13,12 @@ set -euo pipefail
 seconds=${1:-20}
 fuzz_dir=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$fuzz_dir/../.." && pwd)
-# target, seed corpus, dictionary
+out_dir=$root/build-fuzz/fuzz
+# target, seed corpus (in tests/fuzz, or an absolute path), dictionary (- for none)
 targets=(
     "base64_fuzz corpus base64.dict"
     "base64_paths_fuzz corpus base64.dict"
+    "renderer_protocol_fuzz $out_dir/renderer_protocol_corpus -"
 )
 
 cd "$root"
@@ -23,19 +27,23 @@ for entry in "${targets[@]}"; do
     read -r target _ _ <<<"$entry"
     cmake --build --preset fuzz --target "$target"
 done
+cmake --build --preset fuzz --target renderer_protocol_seeds
+rm -rf "$out_dir/renderer_protocol_corpus"
+"$out_dir/renderer_protocol_seeds" "$out_dir/renderer_protocol_corpus"
 
-out_dir=$root/build-fuzz/fuzz
 artifacts=$out_dir/artifacts
 mkdir -p "$artifacts"
 
 run_target() {
-    local target=$1 corpus=$fuzz_dir/$2 dict=$fuzz_dir/$3
+    local target=$1 corpus=$2 dict=()
+    [[ $corpus == /* ]] || corpus=$fuzz_dir/$corpus
+    [ "$3" = - ] || dict=(-dict="$fuzz_dir/$3")
     local log=$out_dir/$target.log status=0
     # New inputs go to a scratch corpus so that the seed corpus in the repository stays as it is.
     local scratch
     scratch=$(mktemp -d)
     "$out_dir/$target" -max_total_time="$seconds" -print_final_stats=1 \
-        -dict="$dict" -artifact_prefix="$artifacts/$target-" \
+        "${dict[@]}" -artifact_prefix="$artifacts/$target-" \
         "$scratch" "$corpus" >"$log" 2>&1 || status=$?
     rm -rf "$scratch"
 
@@ -45,7 +53,7 @@ run_target() {
     if [ "$status" -eq 0 ]; then
         echo "$target: passed, ${runs:-?} inputs in ${seconds} s, coverage ${coverage:-?} edges"
     else
-        grep -E -A2 'differs from|ERROR:|runtime error|SUMMARY:' "$log" | head -n 20 >&2
+        grep -E -A2 'differs from|encodes differently|ERROR:|runtime error|SUMMARY:' "$log" | head -n 20 >&2
         echo "$target: FAILED (exit $status) after ${runs:-?} inputs; input in $artifacts" \
             "(replay: $out_dir/$target FILE), log $log"
     fi

@@ -264,7 +264,9 @@ void writeImage(Writer& writer, const QImage& image) {
 QImage readImage(Reader& reader) {
     const qint64 width = reader.u32();
     const qint64 height = reader.u32();
-    if (width < 1 || height < 1 || width * height > RendererProtocol::maxImagePixels) {
+    // Each side first, so that their product cannot overflow.
+    constexpr qint64 most = RendererProtocol::maxImagePixels;
+    if (width < 1 || height < 1 || width > most || height > most || width * height > most) {
         reader.fail();
         return {};
     }
