@@ -510,3 +510,69 @@ class Desktop:
             key, _, value = line.partition("=")
             values[key] = int(value)
         return values["WIDTH"], values["HEIGHT"]
+
+
+def resident_kib(pid):
+    """VmRSS of a process in KiB, or None once it is gone."""
+    try:
+        with open(f"/proc/{pid}/status") as status:
+            for line in status:
+                if line.startswith("VmRSS:"):
+                    return int(line.split()[1])
+    except (FileNotFoundError, ProcessLookupError):
+        return None
+    return None
+
+
+def children_named(parent, name):
+    """The ids of the running processes whose parent is `parent` and whose
+    command name is `name` (as the kernel keeps it: 15 characters at most)."""
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/stat") as stat:
+                fields = stat.read()
+        except (FileNotFoundError, ProcessLookupError):
+            continue
+        command = fields[fields.index("(") + 1:fields.rindex(")")]
+        ppid = int(fields[fields.rindex(")") + 2:].split()[1])
+        if ppid == parent and command == name[:15]:
+            found.append(int(entry))
+    return found
+
+
+class RendererWatch:
+    """Samples, on a thread of its own, the resident memory of a client and
+    of its PDF renderers while it runs; keeps every renderer seen."""
+
+    def __init__(self, client_pid, interval=0.02):
+        self.client_pid = client_pid
+        self.interval = interval
+        self.renderers = set()
+        self.client_peak_kib = 0
+        self.renderer_peak_kib = 0
+        self._stop = threading.Event()
+        self._thread = threading.Thread(target=self._sample, daemon=True)
+
+    def __enter__(self):
+        self._thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self._stop.set()
+        self._thread.join(5)
+
+    def _sample(self):
+        while not self._stop.is_set():
+            self.client_peak_kib = max(self.client_peak_kib,
+                                       resident_kib(self.client_pid) or 0)
+            for pid in children_named(self.client_pid, "dravelo-renderer"):
+                self.renderers.add(pid)
+                self.renderer_peak_kib = max(self.renderer_peak_kib, resident_kib(pid) or 0)
+            time.sleep(self.interval)
+
+    def running_renderers(self):
+        """The renderers seen that still run, wherever they were moved."""
+        return [pid for pid in self.renderers if resident_kib(pid) is not None]
