@@ -450,6 +450,10 @@ RendererProtocol::Take RendererProtocol::takeFrame(QByteArray& pending, QByteArr
     }
     body = pending.mid(4, size);
     pending.remove(0, 4 + size);
+    if (pending.isEmpty()) {
+        // Gives back the room a large frame took.
+        pending = QByteArray();
+    }
     return Take::Frame;
 }
 
