@@ -12,7 +12,7 @@ build_log=$(mktemp)
 trap 'rm -f "$build_log"' EXIT
 if ! { [ -f "$build_dir/CMakeCache.txt" ] ||
        cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo; } >"$build_log" 2>&1 ||
-   ! cmake --build "$build_dir" -j"$(nproc)" --target dravelo qt_baseline print_paths server_download_probe >>"$build_log" 2>&1; then
+   ! cmake --build "$build_dir" -j"$(nproc)" --target dravelo qt_baseline print_paths server_download_probe job_window_probe >>"$build_log" 2>&1; then
     cat "$build_log" >&2
     exit 1
 fi

@@ -524,9 +524,10 @@ def resident_kib(pid):
     return None
 
 
-def children_named(parent, name):
-    """The ids of the running processes whose parent is `parent` and whose
-    command name is `name` (as the kernel keeps it: 15 characters at most)."""
+def children_of(parent, name=None):
+    """The ids of the processes whose parent is `parent`, optionally only
+    those whose command name is `name` (as the kernel keeps it: 15
+    characters at most)."""
     found = []
     for entry in os.listdir("/proc"):
         if not entry.isdigit():
@@ -534,11 +535,11 @@ def children_named(parent, name):
         try:
             with open(f"/proc/{entry}/stat") as stat:
                 fields = stat.read()
-        except (FileNotFoundError, ProcessLookupError):
+        except OSError:
             continue
-        command = fields[fields.index("(") + 1:fields.rindex(")")]
-        ppid = int(fields[fields.rindex(")") + 2:].split()[1])
-        if ppid == parent and command == name[:15]:
+        head, tail = fields.rsplit(")", 1)
+        command = head.split("(", 1)[1]
+        if int(tail.split()[1]) == parent and (name is None or command == name[:15]):
             found.append(int(entry))
     return found
 
@@ -568,7 +569,7 @@ class RendererWatch:
         while not self._stop.is_set():
             self.client_peak_kib = max(self.client_peak_kib,
                                        resident_kib(self.client_pid) or 0)
-            for pid in children_named(self.client_pid, "dravelo-renderer"):
+            for pid in children_of(self.client_pid, "dravelo-renderer"):
                 self.renderers.add(pid)
                 self.renderer_peak_kib = max(self.renderer_peak_kib, resident_kib(pid) or 0)
             time.sleep(self.interval)
