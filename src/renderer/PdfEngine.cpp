@@ -197,8 +197,6 @@ RendererReply PdfEngine::inspect() const {
     if (!pdf_) {
         return reply;
     }
-    reply.facts.restricted =
-        pdf_->isEncrypted() && !pdf_->ownerPasswordMatched() && !pdf_->allowModifyAll();
     const std::vector<QPDFObjectHandle>& pages = pdf_->getAllPages();
     if (qsizetype(pages.size()) > RendererProtocol::maxPageCount) {
         reply.facts.access = PdfFacts::Access::Unreadable;

@@ -212,7 +212,6 @@ void readPage(Reader& reader, Request& request) {
 
 void writeFacts(Writer& writer, const PdfFacts& facts) {
     writer.u8(quint8(facts.access));
-    writer.u8(facts.restricted ? 1 : 0);
     writer.string(facts.problem);
     writer.u32(quint32(facts.pageSizes.size()));
     for (const QSizeF& size : facts.pageSizes) {
@@ -226,13 +225,10 @@ void writeFacts(Writer& writer, const PdfFacts& facts) {
 PdfFacts readFacts(Reader& reader) {
     PdfFacts facts;
     const quint8 access = reader.u8();
-    const quint8 restricted = reader.u8();
-    if (access < quint8(PdfFacts::Access::Open) || access > quint8(PdfFacts::Access::Unreadable) ||
-        restricted > 1) {
+    if (access < quint8(PdfFacts::Access::Open) || access > quint8(PdfFacts::Access::Unreadable)) {
         reader.fail();
     }
     facts.access = PdfFacts::Access(access);
-    facts.restricted = restricted == 1;
     facts.problem = reader.string();
     const qsizetype pages = reader.count(16, RendererProtocol::maxPageCount);
     facts.pageSizes.reserve(pages);

@@ -55,8 +55,6 @@ struct PdfFacts {
     enum class Access : quint8 { Open = 1, Locked, Unreadable };
 
     Access access = Access::Unreadable;
-    // Encrypted, opened without the owner password, and allowing no changes.
-    bool restricted = false;
     // Why an unreadable file is unreadable, in the PDF library's words.
     QString problem;
     // Each page's size in points as it is shown: its crop box within its
