@@ -8,7 +8,7 @@
 
 #include "platform/core/UserDefaults.h"
 #include "server/DVCWebsocket.h"
-#include "services/DVCNotificationCenter.h"
+#include "base/DVCNotificationCenter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "app/DVCDraveloController.h"
 
-#include "app/SettingsKeys.h"
+#include "base/SettingsKeys.h"
 #include "documents/DVCMyDocument.h"
 #include "documents/DVCPrintDefault.h"
 #include "platform/core/Log.h"
@@ -12,9 +12,9 @@
 #include "platform/desktop/Workspace.h"
 #include "platform/files/DiskImageTool.h"
 #include "platform/process/TaskRunner.h"
-#include "server/DVCKeyring.h"
+#include "base/DVCKeyring.h"
 #include "server/DVCWebsocket.h"
-#include "services/DVCNotificationCenter.h"
+#include "base/DVCNotificationCenter.h"
 #include "services/DVCPreferencesController.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/ControllerContext.h"
-#include "app/StagingDirectory.h"
+#include "base/StagingDirectory.h"
 
 #include <QMetaObject>
 #include <QSet>

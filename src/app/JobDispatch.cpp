@@ -1,8 +1,8 @@
 // Job dispatch: where every intake channel ends.
 #include "app/DVCDraveloController.h"
 
-#include "app/JobFilePair.h"
-#include "app/SettingsKeys.h"
+#include "base/JobFilePair.h"
+#include "base/SettingsKeys.h"
 #include "documents/DVCPrintDefault.h"
 #include "platform/core/Log.h"
 #include "platform/core/MainThread.h"

@@ -1,7 +1,7 @@
 // Registration of the settings and their defaults.
 #include "app/DVCDraveloController.h"
 
-#include "app/SettingsKeys.h"
+#include "base/SettingsKeys.h"
 #include "platform/core/UserDefaults.h"
 
 namespace dravelo {

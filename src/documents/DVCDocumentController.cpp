@@ -1,6 +1,6 @@
 #include "documents/DVCDocumentController.h"
 
-#include "app/SettingsKeys.h"
+#include "base/SettingsKeys.h"
 #include "documents/DVCMyDocument.h"
 #include "documents/DocumentSizing.h"
 #include "documents/MyPDFView.h"

@@ -1,7 +1,7 @@
 #include "documents/DVCMyDocument.h"
 
-#include "app/JobFilePair.h"
-#include "app/SettingsKeys.h"
+#include "base/JobFilePair.h"
+#include "base/SettingsKeys.h"
 #include "documents/DVCDocumentController.h"
 #include "documents/MyPDFView.h"
 #include "platform/core/UserDefaults.h"

@@ -1,6 +1,6 @@
 #include "documents/MyNSApplication.h"
 
-#include "app/SettingsKeys.h"
+#include "base/SettingsKeys.h"
 #include "platform/core/UserDefaults.h"
 
 namespace dravelo {

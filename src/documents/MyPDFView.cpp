@@ -1,6 +1,6 @@
 #include "documents/MyPDFView.h"
 
-#include "app/SettingsKeys.h"
+#include "base/SettingsKeys.h"
 #include "documents/DocumentContext.h"
 #include "platform/core/Log.h"
 #include "platform/core/UserDefaults.h"

@@ -2,8 +2,8 @@
 // session is unpacked into the staging directory and dispatched.
 #include "app/DVCDraveloController.h"
 
-#include "app/JobFilePair.h"
-#include "app/SettingsKeys.h"
+#include "base/JobFilePair.h"
+#include "base/SettingsKeys.h"
 #include "intake/Base64.h"
 #include "platform/core/Log.h"
 #include "platform/core/RepeatingTimer.h"

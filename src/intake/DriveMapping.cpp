@@ -2,8 +2,8 @@
 // directory, watched every two seconds for job file pairs.
 #include "app/DVCDraveloController.h"
 
-#include "app/JobFilePair.h"
-#include "app/SettingsKeys.h"
+#include "base/JobFilePair.h"
+#include "base/SettingsKeys.h"
 #include "platform/core/Log.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/files/DiskImageTool.h"

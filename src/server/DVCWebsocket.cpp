@@ -1,15 +1,15 @@
 #include "server/DVCWebsocket.h"
 
-#include "app/SettingsKeys.h"
+#include "base/SettingsKeys.h"
 #include "platform/core/Log.h"
 #include "platform/core/MainThread.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/core/WorkThread.h"
 #include "platform/files/FileManager.h"
 #include "platform/network/SystemNetworkAccess.h"
-#include "server/DVCKeyring.h"
+#include "base/DVCKeyring.h"
 #include "server/JobPackage.h"
-#include "services/DVCNotificationCenter.h"
+#include "base/DVCNotificationCenter.h"
 
 #include <QFile>
 #include <QJsonDocument>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/network/NetworkInterfaces.h"
-#include "server/DVCKeyringItem.h"
+#include "base/DVCKeyringItem.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "server/JobPackage.h"
 
-#include "app/JobFilePair.h"
-#include "app/StagingDirectory.h"
+#include "base/JobFilePair.h"
+#include "base/StagingDirectory.h"
 #include "platform/core/Log.h"
 
 #include <QJsonObject>

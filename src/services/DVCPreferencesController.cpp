@@ -1,12 +1,12 @@
 #include "services/DVCPreferencesController.h"
 
-#include "app/SettingsKeys.h"
+#include "base/SettingsKeys.h"
 #include "platform/core/Log.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/desktop/SettingsBinder.h"
-#include "server/DVCKeyring.h"
+#include "base/DVCKeyring.h"
 #include "server/DVCWebsocket.h"
-#include "services/DVCNotificationCenter.h"
+#include "base/DVCNotificationCenter.h"
 
 #include "ui_Preferences.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/desktop/WindowController.h"
-#include "server/DVCKeyringItem.h"
+#include "base/DVCKeyringItem.h"
 
 #include <QString>
 

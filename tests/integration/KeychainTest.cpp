@@ -6,7 +6,7 @@
 // libsecret's headers (through Keychain's sources) come before Qt headers.
 #include "platform/keyring/Keychain.h"
 #include "platform/core/Log.h"
-#include "server/DVCKeyring.h"
+#include "base/DVCKeyring.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 //   NotificationWithoutService  no service on the bus, or no bus at all
 // NOTIFICATION_RECORD names the recorder's file of Notify calls.
 #include "platform/desktop/UserNotificationCenter.h"
-#include "services/DVCNotificationCenter.h"
+#include "base/DVCNotificationCenter.h"
 #include "support/LogRecorder.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "platform/core/SerialQueue.h"
 #include "platform/core/UserDefaults.h"
 #include "server/DVCWebsocket.h"
-#include "services/DVCNotificationCenter.h"
+#include "base/DVCNotificationCenter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "support/server/RecordingSession.h"
 
-#include "services/DVCNotificationCenter.h"
+#include "base/DVCNotificationCenter.h"
 #include "services/DVCPreferencesController.h"
 
 #include "platform/core/UserDefaults.h"

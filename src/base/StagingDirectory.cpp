@@ -1,4 +1,4 @@
-#include "app/StagingDirectory.h"
+#include "base/StagingDirectory.h"
 
 #include "platform/core/Log.h"
 #include "platform/files/FileManager.h"

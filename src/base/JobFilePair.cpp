@@ -1,4 +1,4 @@
-#include "app/JobFilePair.h"
+#include "base/JobFilePair.h"
 
 namespace dravelo {
 

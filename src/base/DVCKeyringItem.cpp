@@ -1,4 +1,4 @@
-#include "server/DVCKeyringItem.h"
+#include "base/DVCKeyringItem.h"
 
 #include "platform/text/TextDecoder.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/DVCKeyringItem.h"
+#include "base/DVCKeyringItem.h"
 
 #include <QString>
 

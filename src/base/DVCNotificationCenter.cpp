@@ -1,4 +1,4 @@
-#include "services/DVCNotificationCenter.h"
+#include "base/DVCNotificationCenter.h"
 
 #include "platform/core/Log.h"
 

@@ -1,4 +1,4 @@
-#include "server/DVCKeyring.h"
+#include "base/DVCKeyring.h"
 
 #include "platform/core/Log.h"
 #include "platform/keyring/Keychain.h"
