@@ -6,9 +6,10 @@
 //
 // Usage: server_download_probe SERVICE_URL HOME_DIR SETTINGS_FILE
 
+#include "base/DVCNotificationCenter.h"
+#include "base/JobLock.h"
 #include "platform/core/UserDefaults.h"
 #include "server/DVCWebsocket.h"
-#include "base/DVCNotificationCenter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -85,7 +86,7 @@ int main(int argc, char** argv) {
         .setValue(QStringLiteral("serviceUrl"), QString::fromLocal8Bit(argv[1]));
     UserDefaults defaults(QString::fromLocal8Bit(argv[3]));
     LatenessProbe probe;
-    std::mutex jobLock;
+    dravelo::JobLock jobLock;
     auto session = std::make_shared<DVCWebsocket>(DVCWebsocketContext{
         defaults, QString::fromLocal8Bit(argv[2]), {}, {}, [] {
             return DVCKeyringItem(QStringLiteral("alice"), QByteArray("s3cret"));

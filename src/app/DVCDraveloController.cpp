@@ -1,20 +1,22 @@
 #include "app/DVCDraveloController.h"
 
+#include "app/JobDispatch.h"
+#include "base/DVCKeyring.h"
+#include "base/DVCNotificationCenter.h"
 #include "base/SettingsKeys.h"
 #include "documents/DVCMyDocument.h"
 #include "documents/DVCPrintDefault.h"
+#include "intake/Clipboard.h"
+#include "intake/DriveMapping.h"
 #include "platform/core/Log.h"
 #include "platform/core/MainThread.h"
-#include "platform/core/RepeatingTimer.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/desktop/DocumentController.h"
 #include "platform/desktop/Window.h"
 #include "platform/desktop/Workspace.h"
 #include "platform/files/DiskImageTool.h"
 #include "platform/process/TaskRunner.h"
-#include "base/DVCKeyring.h"
 #include "server/DVCWebsocket.h"
-#include "base/DVCNotificationCenter.h"
 #include "services/DVCPreferencesController.h"
 
 #include <QCoreApplication>
@@ -33,7 +35,22 @@ bool isZeroSized(const Window* window) {
 
 DVCDraveloController::DVCDraveloController(ControllerContext context)
     : context_(std::move(context))
-    , staging_(context_.homePath) {}
+    , staging_(context_.homePath)
+    , notificationCenter_(std::make_shared<DVCNotificationCenter>(context_.showTrayMessage))
+    , printDef(std::make_shared<DVCPrintDefault>(
+          context_.makeAlert, context_.printSpooler,
+          [center = notificationCenter_](const QString& text) { center->sendNotification(text); },
+          context_.makeRenderer)) {
+    const auto notify = [this](const QString& text) { notifyUser(text); };
+    dispatch_ = std::make_unique<JobDispatch>(JobDispatchContext{
+        context_.defaults, context_.tasks, context_.workspace, context_.documents,
+        context_.modalQueue, context_.makeRenderer, printDef, notify});
+    driveMapping_ = std::make_unique<DriveMapping>(
+        DriveMappingContext{context_.defaults, context_.diskImages, context_.homePath, staging_,
+                            jobLock_, *dispatch_, notify});
+    clipboard_ = std::make_unique<Clipboard>(
+        ClipboardContext{context_.defaults, context_.pasteboard, staging_, *dispatch_});
+}
 
 DVCDraveloController::~DVCDraveloController() {
     QObject::disconnect(willTerminate_);
@@ -41,13 +58,8 @@ DVCDraveloController::~DVCDraveloController() {
 }
 
 void DVCDraveloController::init() {
-    notificationCenter_ = std::make_shared<DVCNotificationCenter>(context_.showTrayMessage);
-    printDef = std::make_shared<DVCPrintDefault>(
-        context_.makeAlert, context_.printSpooler,
-        [center = notificationCenter_](const QString& text) { center->sendNotification(text); },
-        context_.makeRenderer);
     registerDocumentTypes();
-    createWebsocket();
+    websocket_ = createWebsocket(&jobLock_, notificationCenter_);
     willTerminate_ =
         QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit,
                          QCoreApplication::instance(), [this] { applicationEnding(); });
@@ -55,9 +67,9 @@ void DVCDraveloController::init() {
     staging_.create();
     // A volume left mounted by a crashed client goes before anything else;
     // the jobs still on it go to the home drop folder.
-    context_.diskImages.cleanStaleMount(driveMapMountPoint());
-    salvageDrivemap();
-    disconnectDrivemap();
+    context_.diskImages.cleanStaleMount(driveMapping_->driveMapMountPoint());
+    driveMapping_->salvageDrivemap();
+    driveMapping_->disconnectDrivemap();
     if (!staging_.isDirectory()) {
         log(QStringLiteral("~/.dravelo creation failed."));
         notifyUser(QStringLiteral("The folder %1 could not be made, so this client takes no print "
@@ -68,10 +80,34 @@ void DVCDraveloController::init() {
     log(QStringLiteral("~/.dravelo Created."));
     // Jobs that a killed run left under dispatch go back to the home drop
     // folder to be dispatched anew; the drive image and viewer copies go.
-    salvagePairs(staging_.path());
+    driveMapping_->salvagePairs(staging_.path());
     staging_.empty();
-    startWatcher();
-    checkPasteboard();
+    startIntake();
+}
+
+void DVCDraveloController::setupUserDefaults() {
+    UserDefaults& defaults = context_.defaults;
+    const bool alreadySet = defaults.stringForKey(SettingsKeys::defaultsSet).has_value();
+
+    // The recent-documents list is kept empty: job files are deleted once
+    // handled, so entries would only point at nothing.
+    defaults.setInteger(SettingsKeys::recentDocumentsLimit, 0);
+    defaults.synchronize();
+    if (alreadySet) {
+        return;
+    }
+    defaults.registerDefaults({
+        {SettingsKeys::serviceUrl, QString()},
+        {SettingsKeys::actionPrintJob, SettingsKeys::previewPrintJob},
+        {SettingsKeys::notificationPrintJob, SettingsKeys::singleNotification},
+        {SettingsKeys::printingAction, SettingsKeys::noAction},
+        {SettingsKeys::rememberCredentials, QStringLiteral("no")},
+        {SettingsKeys::ssl, QStringLiteral("no")},
+        {SettingsKeys::enableDriveMap, QStringLiteral("yes")},
+        {SettingsKeys::enableClipboard, QStringLiteral("yes")},
+        {SettingsKeys::defaultSet, QStringLiteral("yes")},
+    });
+    defaults.synchronize();
 }
 
 void DVCDraveloController::registerDocumentTypes() {
@@ -125,18 +161,23 @@ void DVCDraveloController::connect() {
         return;
     }
     if (!websocket_) {
-        createWebsocket();
+        websocket_ = createWebsocket(&jobLock_, notificationCenter_);
     }
     websocket_->connect();
 }
 
-void DVCDraveloController::createWebsocket() {
-    websocket_ = DVCWebsocket::create(context_.defaults, context_.homePath);
-    websocket_->setJobLock(jobLock_);
-    websocket_->setNotificationCenter(notificationCenter_);
-    if (context_.showConnectionState) {
-        websocket_->setStateObserver(context_.showConnectionState);
+std::shared_ptr<DVCWebsocket>
+DVCDraveloController::createWebsocket(JobLock* jobLock,
+                                      std::shared_ptr<DVCNotificationCenter> center) {
+    auto session = DVCWebsocket::create(context_.defaults, context_.homePath);
+    if (jobLock) {
+        session->setJobLock(*jobLock);
     }
+    session->setNotificationCenter(std::move(center));
+    if (context_.showConnectionState) {
+        session->setStateObserver(context_.showConnectionState);
+    }
+    return session;
 }
 
 void DVCDraveloController::closeAll() {
@@ -163,24 +204,23 @@ void DVCDraveloController::applicationEnding() {
     // staging directory is emptied and the volume unmounted; the volume's
     // jobs go to the home drop folder.
     stopIntake();
-    disconnectDrivemap();
+    driveMapping_->disconnectDrivemap();
     staging_.empty();
     if (!context_.defaults.boolForKey(SettingsKeys::rememberCredentials)) {
         DVCKeyring::deleteKey();
     }
 }
 
+void DVCDraveloController::startIntake() {
+    driveMapping_->start();
+    clipboard_->checkPasteboard();
+}
+
 void DVCDraveloController::stopIntake() {
-    intakeStopping_ = true;
     // A print command that hangs must not hold up the quit.
     context_.tasks.cutShort(quitGrace);
-    if (clipboardTimer_) {
-        clipboardTimer_->cancel();
-    }
-    if (watcher_.joinable()) {
-        watcher_.request_stop();
-        watcher_.join();
-    }
+    clipboard_->stop();
+    driveMapping_->stop();
 }
 
 void DVCDraveloController::notifyUser(const QString& text) {
@@ -193,10 +233,12 @@ void DVCDraveloController::notifyUser(const QString& text) {
 }
 
 void DVCDraveloController::openNewPreferencesWindow() {
-    // A Save that finds no session handed over makes the controller's own.
-    const auto ownSession = [this] {
+    // A Save that finds no session handed over makes the controller's own,
+    // with what the window was given.
+    const auto ownSession = [this](JobLock* jobLock,
+                                   std::shared_ptr<DVCNotificationCenter> center) {
         if (!websocket_) {
-            createWebsocket();
+            websocket_ = createWebsocket(jobLock, std::move(center));
         }
         return websocket_;
     };

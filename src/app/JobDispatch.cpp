@@ -1,5 +1,4 @@
-// Job dispatch: where every intake channel ends.
-#include "app/DVCDraveloController.h"
+#include "app/JobDispatch.h"
 
 #include "base/JobFilePair.h"
 #include "base/SettingsKeys.h"
@@ -41,7 +40,7 @@ QString printCommandFailure(const TaskResult& result) {
                    : result.errorText;
     case TaskResult::Outcome::TimedOut:
         return QStringLiteral("the print command did not finish within %1 s and was ended%2")
-            .arg(DVCDraveloController::printCommandTimeout.count())
+            .arg(JobDispatch::printCommandTimeout.count())
             .arg(detail);
     case TaskResult::Outcome::CutShort:
         return QStringLiteral("the client quit before the print command finished");
@@ -55,7 +54,10 @@ QString printCommandFailure(const TaskResult& result) {
 
 } // namespace
 
-void DVCDraveloController::spawnDocument(const QString& configurationPath) {
+JobDispatch::JobDispatch(JobDispatchContext context)
+    : context_(std::move(context)) {}
+
+void JobDispatch::spawnDocument(const QString& configurationPath) {
     const QString action =
         context_.defaults.stringForKey(SettingsKeys::actionPrintJob).value_or(QString());
     const QString printDataPath = JobFilePair::printDataPath(configurationPath);
@@ -68,7 +70,7 @@ void DVCDraveloController::spawnDocument(const QString& configurationPath) {
     }
 }
 
-bool DVCDraveloController::isLockedPdf(const QString& printDataPath) {
+bool JobDispatch::isLockedPdf(const QString& printDataPath) {
     // Asked of a renderer of its own, which ends with the question.
     const std::shared_ptr<PdfDocument> pdf =
         PdfDocument::open(printDataPath, std::make_shared<RendererClient>(context_.makeRenderer()));
@@ -79,28 +81,27 @@ bool DVCDraveloController::isLockedPdf(const QString& printDataPath) {
     return pdf->isLocked();
 }
 
-void DVCDraveloController::printDirectly(const QString& configurationPath,
-                                         const QString& printDataPath) {
+void JobDispatch::printDirectly(const QString& configurationPath, const QString& printDataPath) {
     if (isLockedPdf(printDataPath)) {
         // The password prompt belongs to the UI thread, after any prompt or
         // print panel already open there. The pair stays until it is done.
-        context_.modalQueue.enqueue([printer = printDef, configurationPath, printDataPath] {
-            printer->printDefault(configurationPath, printDataPath);
-        });
+        context_.modalQueue.enqueue(
+            [printer = context_.printDef, configurationPath, printDataPath] {
+                printer->printDefault(configurationPath, printDataPath);
+            });
         return;
     }
     const TaskResult result =
         context_.tasks.run(printCommand, {printDataPath}, printCommandTimeout);
     if (const QString failure = printCommandFailure(result); !failure.isEmpty()) {
         log(QStringLiteral("Print job %1 was not printed: %2").arg(printDataPath, failure));
-        notifyUser(QStringLiteral("A print job could not be printed: %1").arg(failure));
+        context_.notifyUser(QStringLiteral("A print job could not be printed: %1").arg(failure));
     }
     QFile::remove(configurationPath);
     QFile::remove(printDataPath);
 }
 
-void DVCDraveloController::openInViewer(const QString& configurationPath,
-                                        const QString& printDataPath) {
+void JobDispatch::openInViewer(const QString& configurationPath, const QString& printDataPath) {
     const QString viewerCopyPath =
         JobFilePair::replacingExtension(printDataPath, JobFilePair::viewerCopyExtension);
     if (!QFile::copy(printDataPath, viewerCopyPath)) {
@@ -119,7 +120,7 @@ void DVCDraveloController::openInViewer(const QString& configurationPath,
     });
 }
 
-void DVCDraveloController::openAsDocument(const QString& printDataPath) {
+void JobDispatch::openAsDocument(const QString& printDataPath) {
     // Windows belong to the UI thread. The intake thread may hold the job
     // lock, which the UI thread may wait for, so the opening is handed over
     // without waiting for it. It waits its turn behind any prompt or print

@@ -1,9 +1,9 @@
-// The clipboard channel: a job message put on the clipboard by the remote
-// session is unpacked into the staging directory and dispatched.
-#include "app/DVCDraveloController.h"
+#include "intake/Clipboard.h"
 
 #include "base/JobFilePair.h"
+#include "base/JobSink.h"
 #include "base/SettingsKeys.h"
+#include "base/StagingDirectory.h"
 #include "intake/Base64.h"
 #include "platform/core/Log.h"
 #include "platform/core/RepeatingTimer.h"
@@ -55,17 +55,31 @@ void writeAtomically(const QString& path, const QByteArray& bytes) {
 
 } // namespace
 
-void DVCDraveloController::checkPasteboard() {
-    if (clipboardTimer_) {
-        clipboardTimer_->cancel();
-    }
-    clipboardTimer_ =
-        std::make_unique<RepeatingTimer>(pollInterval, pollLeeway, [this] { pollPasteboard(); });
-    clipboardTimer_->start();
+Clipboard::Clipboard(ClipboardContext context)
+    : context_(std::move(context)) {}
+
+Clipboard::~Clipboard() {
+    stop();
 }
 
-void DVCDraveloController::pollPasteboard() {
-    if (intakeStopping_ || !context_.defaults.boolForKey(SettingsKeys::enableClipboard)) {
+void Clipboard::checkPasteboard() {
+    if (timer_) {
+        timer_->cancel();
+    }
+    timer_ =
+        std::make_unique<RepeatingTimer>(pollInterval, pollLeeway, [this] { pollPasteboard(); });
+    timer_->start();
+}
+
+void Clipboard::stop() {
+    stopping_ = true;
+    if (timer_) {
+        timer_->cancel();
+    }
+}
+
+void Clipboard::pollPasteboard() {
+    if (stopping_ || !context_.defaults.boolForKey(SettingsKeys::enableClipboard)) {
         return;
     }
     Pasteboard& pasteboard = context_.pasteboard;
@@ -82,7 +96,7 @@ void DVCDraveloController::pollPasteboard() {
         return;
     }
     std::optional<QString> text = readClipDataString(pasteboard, *bestType);
-    for (int attempt = 1; !text && attempt < readAttempts && !intakeStopping_; ++attempt) {
+    for (int attempt = 1; !text && attempt < readAttempts && !stopping_; ++attempt) {
         std::this_thread::sleep_for(readRetryDelay);
         text = readClipDataString(pasteboard, *bestType);
     }
@@ -103,7 +117,7 @@ void DVCDraveloController::pollPasteboard() {
     lastPasteboardAction = pasteboard.changeCount();
 }
 
-void DVCDraveloController::giveUpUnreadableChange(std::int64_t changeCount) {
+void Clipboard::giveUpUnreadableChange(std::int64_t changeCount) {
     if (changeCount != unreadChange_) {
         unreadChange_ = changeCount;
         unreadPolls_ = 0;
@@ -117,8 +131,7 @@ void DVCDraveloController::giveUpUnreadableChange(std::int64_t changeCount) {
     lastPasteboardAction = changeCount;
 }
 
-std::optional<QString> DVCDraveloController::readClipDataString(Pasteboard& pasteboard,
-                                                                const QString& type) {
+std::optional<QString> Clipboard::readClipDataString(Pasteboard& pasteboard, const QString& type) {
     if (std::optional<QString> text = pasteboard.stringForType(type)) {
         return text;
     }
@@ -138,7 +151,7 @@ std::optional<QString> DVCDraveloController::readClipDataString(Pasteboard& past
     return MacRomanDecoder::decode(*data);
 }
 
-void DVCDraveloController::readMACServerChangesinData(const QString& message) {
+void Clipboard::readMACServerChangesinData(const QString& message) {
     log(QStringLiteral("Identified attempted send from server."));
     const qsizetype first = message.indexOf(separator);
     const qsizetype second = first < 0 ? -1 : message.indexOf(separator, first + 1);
@@ -151,7 +164,7 @@ void DVCDraveloController::readMACServerChangesinData(const QString& message) {
         return;
     }
     const QString name = message.mid(clipboardSignature.size(), first - clipboardSignature.size());
-    const QString printDataPath = staging_.entryPath(name);
+    const QString printDataPath = context_.staging.entryPath(name);
     const QString configurationPath = JobFilePair::configurationPath(printDataPath);
     // The name must stay inside the staging directory, fit the file system,
     // and never replace an entry that is not a job's file.
@@ -178,7 +191,7 @@ void DVCDraveloController::readMACServerChangesinData(const QString& message) {
     } else {
         log(QStringLiteral("Clipboard job's configuration is not valid Base64: %1").arg(name));
     }
-    spawnDocument(configurationPath);
+    context_.jobs.spawnDocument(configurationPath);
 }
 
 } // namespace dravelo

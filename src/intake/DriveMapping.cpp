@@ -1,9 +1,11 @@
-// The drop folders: the drop volume the client mounts and the home
-// directory, watched every two seconds for job file pairs.
-#include "app/DVCDraveloController.h"
+#include "intake/DriveMapping.h"
 
 #include "base/JobFilePair.h"
+#include "base/JobLock.h"
+#include "base/JobPairMove.h"
+#include "base/JobSink.h"
 #include "base/SettingsKeys.h"
+#include "base/StagingDirectory.h"
 #include "platform/core/Log.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/files/DiskImageTool.h"
@@ -13,11 +15,13 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <condition_variable>
+#include <mutex>
+
 namespace dravelo {
 namespace {
 
 constexpr std::chrono::seconds watchInterval{2};
-constexpr std::chrono::milliseconds jobLockPoll{10};
 constexpr qint64 driveMapSize = 384LL * 1024 * 1024;
 const QString volumeName = QStringLiteral("DraveloDrive");
 const QString markerFileName = QStringLiteral("DVClient.config");
@@ -39,25 +43,40 @@ bool isRegularFile(const QString& path) {
     return FileManager::entryKind(path) == FileManager::EntryKind::RegularFile;
 }
 
-// Moves a file back where it came from after the rest of its pair could not
-// follow, so the pair is taken whole on a later pass.
-void moveBack(const QString& moved, const QString& origin) {
-    if (!FileManager::moveItem(moved, origin)) {
-        log(QStringLiteral("Cannot move %1 back to %2.").arg(moved, origin));
-    }
+QString fileTag(JobPairMove::File file) {
+    return file == JobPairMove::File::Configuration ? QStringLiteral("PCF") : QStringLiteral("PPF");
 }
 
 } // namespace
 
-QString DVCDraveloController::driveMapMountPoint() const {
+DriveMapping::DriveMapping(DriveMappingContext context)
+    : context_(std::move(context)) {}
+
+DriveMapping::~DriveMapping() {
+    stop();
+}
+
+void DriveMapping::start() {
+    watcher_ = std::jthread([this](std::stop_token stop) { checkDirectory(stop); });
+}
+
+void DriveMapping::stop() {
+    stopping_ = true;
+    if (watcher_.joinable()) {
+        watcher_.request_stop();
+        watcher_.join();
+    }
+}
+
+QString DriveMapping::driveMapMountPoint() const {
     return context_.homePath + QLatin1Char('/') + volumeName;
 }
 
-QString DVCDraveloController::driveMapImagePath() const {
-    return staging_.entryPath(StagingDirectory::driveImageName);
+QString DriveMapping::driveMapImagePath() const {
+    return context_.staging.entryPath(StagingDirectory::driveImageName);
 }
 
-void DVCDraveloController::connectDrivemap() {
+void DriveMapping::connectDrivemap() {
     DiskImageTool& tool = context_.diskImages;
     const QString image = driveMapImagePath();
     // Refused when the image exists already; that image is used as it is.
@@ -71,22 +90,23 @@ void DVCDraveloController::connectDrivemap() {
     }
 }
 
-bool DVCDraveloController::attachDrivemap() {
+bool DriveMapping::attachDrivemap() {
     const DiskImageTool::AttachResult result =
         context_.diskImages.attachImage(driveMapImagePath(), driveMapMountPoint());
     if (result == DiskImageTool::AttachResult::MountPointInUse && !mountPointReported_) {
         mountPointReported_ = true;
-        notifyUser(QStringLiteral("The drop folder %1 holds other files or is a link, so the "
-                                  "drop volume was not mounted. Move it away to use the volume.")
-                       .arg(driveMapMountPoint()));
+        context_.notifyUser(
+            QStringLiteral("The drop folder %1 holds other files or is a link, so the "
+                           "drop volume was not mounted. Move it away to use the volume.")
+                .arg(driveMapMountPoint()));
     }
     return result == DiskImageTool::AttachResult::Attached;
 }
 
-void DVCDraveloController::disconnectDrivemap() {
+void DriveMapping::disconnectDrivemap() {
     const bool attached = std::exchange(driveMapAttached_, false);
     const QString image = driveMapImagePath();
-    if (!staging_.isDirectory() || !QFile::exists(image)) {
+    if (!context_.staging.isDirectory() || !QFile::exists(image)) {
         return;
     }
     // Jobs still on the volume would go with its image: they go to the home
@@ -98,8 +118,8 @@ void DVCDraveloController::disconnectDrivemap() {
     QFile::remove(image);
 }
 
-void DVCDraveloController::salvageDrivemap() {
-    if (!staging_.isDirectory() || !isRegularFile(driveMapImagePath())) {
+void DriveMapping::salvageDrivemap() {
+    if (!context_.staging.isDirectory() || !isRegularFile(driveMapImagePath())) {
         return;
     }
     // The image outlived the run that mounted it: that run was killed, and
@@ -112,7 +132,7 @@ void DVCDraveloController::salvageDrivemap() {
 // print data first, so that it never shows a configuration without its print
 // data. Nothing there is replaced: a pair whose name is taken is logged and
 // stays.
-void DVCDraveloController::salvagePairs(const QString& from) {
+void DriveMapping::salvagePairs(const QString& from) {
     const QString& to = context_.homePath;
     const QStringList names =
         QDir(from).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
@@ -124,31 +144,27 @@ void DVCDraveloController::salvagePairs(const QString& from) {
             continue;
         }
         const QString targetConfiguration = to + QLatin1Char('/') + name;
-        const QString targetPrintData = JobFilePair::printDataPath(targetConfiguration);
-        if (!FileManager::moveItem(printData, targetPrintData)) {
-            log(QStringLiteral("Cannot move %1 to %2.").arg(printData, targetPrintData));
-            continue;
+        const bool moved = JobPairMove::move(
+            configuration, targetConfiguration, JobPairMove::File::PrintData,
+            [](JobPairMove::Step step, JobPairMove::File, const QString& source,
+               const QString& target) {
+                if (step == JobPairMove::Step::Failed) {
+                    log(QStringLiteral("Cannot move %1 to %2.").arg(source, target));
+                }
+            });
+        if (moved) {
+            log(QStringLiteral("Job %1 from %2 was moved to %3.").arg(name, from, to));
         }
-        if (!FileManager::moveItem(configuration, targetConfiguration)) {
-            log(QStringLiteral("Cannot move %1 to %2.").arg(configuration, targetConfiguration));
-            moveBack(targetPrintData, printData);
-            continue;
-        }
-        log(QStringLiteral("Job %1 from %2 was moved to %3.").arg(name, from, to));
     }
 }
 
-void DVCDraveloController::startWatcher() {
-    watcher_ = std::jthread([this](std::stop_token stop) { checkDirectory(stop); });
-}
-
-void DVCDraveloController::checkDirectory(std::stop_token stop) {
+void DriveMapping::checkDirectory(std::stop_token stop) {
     while (sleepUnlessStopped(stop, watchInterval)) {
         watchPass();
     }
 }
 
-void DVCDraveloController::watchPass() {
+void DriveMapping::watchPass() {
     const bool enabled = context_.defaults.boolForKey(SettingsKeys::enableDriveMap);
     if (enabled != bDriveMapStatus) {
         bDriveMapStatus = enabled;
@@ -170,36 +186,25 @@ void DVCDraveloController::watchPass() {
     if (driveMapAttached_) {
         scanDropFolder(driveMapMountPoint());
     }
-    std::unique_lock lock(jobLock_, std::defer_lock);
-    if (takeJobLock(lock)) {
+    // Stopping never waits on whoever holds the lock.
+    if (context_.jobLock.lockUnless([this] { return stopping_.load(); })) {
+        const std::lock_guard lock(context_.jobLock, std::adopt_lock);
         scanDropFolder(context_.homePath);
     }
 }
 
-// Waits for the job lock, but gives up once intake stops, so that stopping
-// intake never waits on whoever holds the lock.
-bool DVCDraveloController::takeJobLock(std::unique_lock<std::mutex>& lock) {
-    while (!lock.try_lock()) {
-        if (intakeStopping_) {
-            return false;
-        }
-        std::this_thread::sleep_for(jobLockPoll);
-    }
-    return true;
-}
-
-void DVCDraveloController::scanDropFolder(const QString& folder) {
+void DriveMapping::scanDropFolder(const QString& folder) {
     const QStringList names = QDir(folder).entryList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QString& name : names) {
-        if (intakeStopping_) {
+        if (stopping_) {
             return;
         }
         handleDropFolderEntry(folder, name);
     }
 }
 
-void DVCDraveloController::noteOnce(const QString& line) {
+void DriveMapping::noteOnce(const QString& line) {
     noted_.insert(line);
     if (!notedBefore_.contains(line)) {
         log(line);
@@ -209,7 +214,7 @@ void DVCDraveloController::noteOnce(const QString& line) {
 // Only regular files make a job: a link would print whatever it points to,
 // and opening a FIFO would block the watcher for good. A job whose name is
 // taken in staging (a job of that name is still open there) waits.
-bool DVCDraveloController::isReadyJob(const QString& configuration, const QString& printData) {
+bool DriveMapping::isReadyJob(const QString& configuration, const QString& printData) {
     const FileManager::EntryKind configurationKind = FileManager::entryKind(configuration);
     if (configurationKind == FileManager::EntryKind::Missing) {
         return false;
@@ -229,14 +234,14 @@ bool DVCDraveloController::isReadyJob(const QString& configuration, const QStrin
     const QString name = QFileInfo(configuration).fileName();
     if (stagingNameInUse(name)) {
         noteOnce(QStringLiteral("Job %1 waits until the job of that name in %2 is done.")
-                     .arg(name, staging_.path()));
+                     .arg(name, context_.staging.path()));
         return false;
     }
     return true;
 }
 
-bool DVCDraveloController::stagingNameInUse(const QString& configurationName) const {
-    const QString configuration = staging_.entryPath(configurationName);
+bool DriveMapping::stagingNameInUse(const QString& configurationName) const {
+    const QString configuration = context_.staging.entryPath(configurationName);
     for (const QString& path :
          {configuration, JobFilePair::printDataPath(configuration),
           JobFilePair::replacingExtension(configuration, JobFilePair::viewerCopyExtension)}) {
@@ -247,12 +252,12 @@ bool DVCDraveloController::stagingNameInUse(const QString& configurationName) co
     return false;
 }
 
-void DVCDraveloController::handleDropFolderEntry(const QString& folder, const QString& name) {
+void DriveMapping::handleDropFolderEntry(const QString& folder, const QString& name) {
     if (!JobFilePair::isConfigurationFileName(name)) {
         return;
     }
     const QString sourceConfiguration = folder + QLatin1Char('/') + name;
-    const QString targetConfiguration = staging_.entryPath(name);
+    const QString targetConfiguration = context_.staging.entryPath(name);
     const QString sourcePrintData = JobFilePair::printDataPath(sourceConfiguration);
     const QString targetPrintData = JobFilePair::printDataPath(targetConfiguration);
     if (!isReadyJob(sourceConfiguration, sourcePrintData)) {
@@ -264,20 +269,24 @@ void DVCDraveloController::handleDropFolderEntry(const QString& folder, const QS
         FileManager::removeItem(sourceConfiguration);
         return;
     }
-    log(QStringLiteral("MoveFile (PCF) Source: %1").arg(sourceConfiguration));
-    log(QStringLiteral("MoveFile (PCF) Target: %1").arg(targetConfiguration));
-    if (!FileManager::moveItem(sourceConfiguration, targetConfiguration)) {
-        log(QStringLiteral("Move Failed."));
-        return;
-    }
-    log(QStringLiteral("Move Successful."));
-    log(QStringLiteral("MoveFile (PPF) Source: %1").arg(sourcePrintData));
-    log(QStringLiteral("MoveFile (PPF) Target: %1").arg(targetPrintData));
-    if (!FileManager::moveItem(sourcePrintData, targetPrintData)) {
-        log(QStringLiteral("Move Failed."));
-        // A pair moves whole or not at all: back in its drop folder, it is
-        // taken again once the cause is gone.
-        moveBack(targetConfiguration, sourceConfiguration);
+    // The configuration goes first; the print data's success is told once
+    // the pair is checked where it landed.
+    const bool moved = JobPairMove::move(
+        sourceConfiguration, targetConfiguration, JobPairMove::File::Configuration,
+        [](JobPairMove::Step step, JobPairMove::File file, const QString& source,
+           const QString& target) {
+            if (step == JobPairMove::Step::Moving) {
+                log(QStringLiteral("MoveFile (%1) Source: %2").arg(fileTag(file), source));
+                log(QStringLiteral("MoveFile (%1) Target: %2").arg(fileTag(file), target));
+            } else if (step == JobPairMove::Step::Failed) {
+                log(QStringLiteral("Move Failed."));
+            } else if (file == JobPairMove::File::Configuration) {
+                log(QStringLiteral("Move Successful."));
+            }
+        });
+    // A pair moves whole or not at all: back in its drop folder, it is taken
+    // again once the cause is gone.
+    if (!moved) {
         return;
     }
     // Checked again where nobody else can write: an entry swapped for a link
@@ -285,12 +294,12 @@ void DVCDraveloController::handleDropFolderEntry(const QString& folder, const QS
     if (!isRegularFile(targetConfiguration) || !isRegularFile(targetPrintData)) {
         log(QStringLiteral("Not a job, since it is not a regular file: %1")
                 .arg(sourceConfiguration));
-        moveBack(targetPrintData, sourcePrintData);
-        moveBack(targetConfiguration, sourceConfiguration);
+        JobPairMove::moveBack(targetPrintData, sourcePrintData);
+        JobPairMove::moveBack(targetConfiguration, sourceConfiguration);
         return;
     }
     log(QStringLiteral("Move Successful."));
-    spawnDocument(targetConfiguration);
+    context_.jobs.spawnDocument(targetConfiguration);
 }
 
 } // namespace dravelo

@@ -1,5 +1,8 @@
 #include "server/DVCWebsocket.h"
 
+#include "base/DVCKeyring.h"
+#include "base/DVCNotificationCenter.h"
+#include "base/JobLock.h"
 #include "base/SettingsKeys.h"
 #include "platform/core/Log.h"
 #include "platform/core/MainThread.h"
@@ -7,9 +10,7 @@
 #include "platform/core/WorkThread.h"
 #include "platform/files/FileManager.h"
 #include "platform/network/SystemNetworkAccess.h"
-#include "base/DVCKeyring.h"
 #include "server/JobPackage.h"
-#include "base/DVCNotificationCenter.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -29,7 +30,6 @@ constexpr qint64 clientPackageType = 200001;
 constexpr qint64 jobPackageType = 200002;
 // How often a job waits for the watcher to release the job lock. The lock is
 // polled, not waited on, so the session's thread stays free to stop.
-constexpr std::chrono::milliseconds jobLockPoll{10};
 constexpr std::chrono::seconds stopLimit{3};
 // Longer messages are logged by their start and their length.
 constexpr qsizetype loggedMessageLength = 64 * 1024;
@@ -108,7 +108,7 @@ class DVCWebsocket::Session : public std::enable_shared_from_this<Session> {
 public:
     explicit Session(DVCWebsocketContext context);
 
-    void setJobLock(std::mutex* jobLock);
+    void setJobLock(JobLock* jobLock);
     void setNotificationCenter(std::shared_ptr<DVCNotificationCenter> center);
     void setStateObserver(StateObserver observer);
 
@@ -164,7 +164,7 @@ private:
 
     // Set from other threads.
     mutable std::mutex configMutex_;
-    std::mutex* jobLock_ = nullptr;
+    JobLock* jobLock_ = nullptr;
     std::shared_ptr<DVCNotificationCenter> notificationCenter_;
     StateObserver stateObserver_;
 
@@ -178,7 +178,7 @@ private:
     std::shared_ptr<JobTransfer> transfer_; // the job under way
     // The characters of the messages received and not yet handled.
     qsizetype waitingText_ = 0;
-    std::mutex* heldLock_ = nullptr;
+    JobLock* heldLock_ = nullptr;
     quint64 lastSocketId_ = 0;
 };
 
@@ -193,7 +193,7 @@ DVCWebsocket::Session::Session(DVCWebsocketContext context)
                                                : std::function(&DVCKeyring::getKey))
     , waitingTextLimit_(context.waitingTextLimit) {}
 
-void DVCWebsocket::Session::setJobLock(std::mutex* jobLock) {
+void DVCWebsocket::Session::setJobLock(JobLock* jobLock) {
     const std::lock_guard lock(configMutex_);
     jobLock_ = jobLock;
 }
@@ -504,7 +504,7 @@ void DVCWebsocket::Session::finishJob(const JobPackage& job) {
 }
 
 void DVCWebsocket::Session::withJobLock(std::function<void()> then) {
-    std::mutex* lock = nullptr;
+    JobLock* lock = nullptr;
     {
         const std::lock_guard guard(configMutex_);
         lock = jobLock_;
@@ -518,9 +518,10 @@ void DVCWebsocket::Session::withJobLock(std::function<void()> then) {
         then();
         return;
     }
-    QTimer::singleShot(jobLockPoll, [self = shared_from_this(), then = std::move(then)]() mutable {
-        self->withJobLock(std::move(then));
-    });
+    QTimer::singleShot(JobLock::pollInterval,
+                       [self = shared_from_this(), then = std::move(then)]() mutable {
+                           self->withJobLock(std::move(then));
+                       });
 }
 
 void DVCWebsocket::Session::releaseJobLock() {
@@ -598,7 +599,7 @@ std::shared_ptr<DVCWebsocket> DVCWebsocket::create(UserDefaults& defaults,
     return std::make_shared<DVCWebsocket>(DVCWebsocketContext{defaults, homePath});
 }
 
-void DVCWebsocket::setJobLock(std::mutex& jobLock) {
+void DVCWebsocket::setJobLock(JobLock& jobLock) {
     session_->setJobLock(&jobLock);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/network/NetworkInterfaces.h"
 #include "base/DVCKeyringItem.h"
+#include "platform/network/NetworkInterfaces.h"
 
 #include <QByteArray>
 #include <QString>
@@ -14,6 +14,7 @@
 namespace dravelo {
 
 class DVCNotificationCenter;
+class JobLock;
 class NetworkAccess;
 class UserDefaults;
 class WorkQueue;
@@ -69,7 +70,7 @@ public:
     // The job lock, shared with the drop-folder watcher; held while a job's
     // downloaded files are renamed into the home directory. Set before
     // connect().
-    void setJobLock(std::mutex& jobLock);
+    void setJobLock(JobLock& jobLock);
     // Receives every notification of the session (shown on the UI thread).
     void setNotificationCenter(std::shared_ptr<DVCNotificationCenter> notificationCenter);
     void setStateObserver(StateObserver observer);

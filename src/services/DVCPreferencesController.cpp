@@ -1,12 +1,12 @@
 #include "services/DVCPreferencesController.h"
 
+#include "base/DVCKeyring.h"
+#include "base/DVCNotificationCenter.h"
 #include "base/SettingsKeys.h"
 #include "platform/core/Log.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/desktop/SettingsBinder.h"
-#include "base/DVCKeyring.h"
 #include "server/DVCWebsocket.h"
-#include "base/DVCNotificationCenter.h"
 
 #include "ui_Preferences.h"
 
@@ -129,11 +129,7 @@ void DVCPreferencesController::saveCredentials() {
         return;
     }
     if (!websocket_) {
-        websocket_ = context_.makeSession();
-        if (lock_) {
-            websocket_->setJobLock(*lock_);
-        }
-        websocket_->setNotificationCenter(notificationCenter_);
+        websocket_ = context_.makeSession(lock_, notificationCenter_);
     }
     websocket_->disconnect();
     websocket_->connect();
@@ -172,7 +168,7 @@ void DVCPreferencesController::setWebsocket(std::shared_ptr<DVCWebsocket> websoc
     websocket_ = std::move(websocket);
 }
 
-void DVCPreferencesController::setLock(std::mutex& lock) {
+void DVCPreferencesController::setLock(JobLock& lock) {
     lock_ = &lock;
 }
 

@@ -1,13 +1,12 @@
 #pragma once
 
-#include "platform/desktop/WindowController.h"
 #include "base/DVCKeyringItem.h"
+#include "platform/desktop/WindowController.h"
 
 #include <QString>
 
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 class QPushButton;
@@ -20,14 +19,18 @@ namespace dravelo {
 
 class DVCNotificationCenter;
 class DVCWebsocket;
+class JobLock;
 class UserDefaults;
 
 // What a Preferences window controller is given. Each credential function
 // left empty means the desktop's keyring.
 struct DVCPreferencesContext {
     UserDefaults& defaults;
-    // Makes a server session, for a Save that finds none handed over.
-    std::function<std::shared_ptr<DVCWebsocket>()> makeSession;
+    // Makes a server session with the job lock and the notification centre
+    // given, for a Save that finds none handed over.
+    std::function<std::shared_ptr<DVCWebsocket>(JobLock* jobLock,
+                                                std::shared_ptr<DVCNotificationCenter> center)>
+        makeSession;
     // Reads the stored credentials.
     std::function<std::optional<DVCKeyringItem>()> readCredentials = {};
     // Stores the credentials; on failure false, with the store's text for
@@ -57,7 +60,7 @@ public:
     void showPassword();
 
     void setWebsocket(std::shared_ptr<DVCWebsocket> websocket);
-    void setLock(std::mutex& lock);
+    void setLock(JobLock& lock);
     void setNotificationCenter(std::shared_ptr<DVCNotificationCenter> notificationCenter);
 
     // Runs on every edit of the window's text fields.
@@ -79,7 +82,7 @@ private:
 
     DVCPreferencesContext context_;
     std::unique_ptr<Ui::Preferences> ui_;
-    std::mutex* lock_ = nullptr;
+    JobLock* lock_ = nullptr;
     std::shared_ptr<DVCNotificationCenter> notificationCenter_;
     std::shared_ptr<DVCWebsocket> websocket_;
 };

@@ -34,7 +34,9 @@ protected:
     DVCPreferencesController& open(UserDefaults& defaults) {
         preferences = std::make_unique<DVCPreferencesController>(DVCPreferencesContext{
             defaults,
-            [this, &defaults] { return std::make_shared<RecordingSession>(defaults, events); },
+            [this, &defaults](dravelo::JobLock*, std::shared_ptr<dravelo::DVCNotificationCenter>) {
+                return std::make_shared<RecordingSession>(defaults, events);
+            },
             [] { return std::nullopt; }});
         preferences->showWindow();
         return *preferences;

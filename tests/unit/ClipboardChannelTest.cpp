@@ -1,6 +1,8 @@
 #include "support/ControllerHarness.h"
 #include "support/LogRecorder.h"
 
+#include "intake/Clipboard.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -47,7 +49,7 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
     }
     void put(const QString& text) { h.pasteboard.replaceWithText(utf8Type, text); }
-    void poll() { h.controller().pollPasteboard(); }
+    void poll() { h.controller().clipboard().pollPasteboard(); }
     QStringList stagingEntries() const {
         return QDir(h.stagingPath()).entryList(QDir::Files | QDir::Hidden);
     }
@@ -171,7 +173,7 @@ TEST_F(ClipboardChannel, RawBytesAreDecodedAsUtf8ThenUtf16ThenMacRoman) {
     EXPECT_EQ(dispatched.size(), 1);
 
     h.pasteboard.replaceWithData(QStringLiteral("TEXT"), QByteArray("caf\x8e!"));
-    EXPECT_EQ(h.controller().readClipDataString(h.pasteboard, QStringLiteral("TEXT")),
+    EXPECT_EQ(h.controller().clipboard().readClipDataString(h.pasteboard, QStringLiteral("TEXT")),
               QStringLiteral("caf\u00e9!"));
 }
 

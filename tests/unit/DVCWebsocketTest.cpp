@@ -1,10 +1,11 @@
+#include "base/JobLock.h"
 #include "support/LogRecorder.h"
 #include "support/network/FakeNetworkAccess.h"
 
+#include "base/DVCNotificationCenter.h"
 #include "platform/core/SerialQueue.h"
 #include "platform/core/UserDefaults.h"
 #include "server/DVCWebsocket.h"
-#include "base/DVCNotificationCenter.h"
 
 #include <gtest/gtest.h>
 
@@ -111,7 +112,7 @@ protected:
     std::optional<DVCKeyringItem> credentials;
     std::shared_ptr<RecordingCenter> center = std::make_shared<RecordingCenter>();
     QStringList states;
-    std::mutex jobLock;
+    dravelo::JobLock jobLock;
     LogRecorder logs;
     DVCWebsocketContext context{defaults, home(), network, std::make_shared<dravelo::SerialQueue>(),
                                 [this] { return credentials; }};

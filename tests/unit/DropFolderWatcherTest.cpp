@@ -1,6 +1,8 @@
 #include "support/ControllerHarness.h"
 #include "support/LogRecorder.h"
 
+#include "intake/DriveMapping.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -45,10 +47,10 @@ protected:
     }
 
     void mountVolume() {
-        h.controller().watchPass();
+        h.controller().driveMapping().watchPass();
         h.diskImages.clearCalls();
     }
-    QString volume() { return h.controller().driveMapMountPoint(); }
+    QString volume() { return h.controller().driveMapping().driveMapMountPoint(); }
     bool inHome(const QString& name) const { return QFile::exists(h.home() + '/' + name); }
     bool staged(const QString& name) const { return QFile::exists(h.stagingFile(name)); }
     void writeFile(const QString& path, const QByteArray& contents = "stale") const {
@@ -64,9 +66,9 @@ protected:
 
 TEST_F(DropFolderWatcher, ThePassThatMountsTheVolumeScansNothing) {
     h.writeJob(h.home(), QStringLiteral("early"));
-    h.controller().watchPass();
+    h.controller().driveMapping().watchPass();
 
-    const QString image = h.controller().driveMapImagePath();
+    const QString image = h.controller().driveMapping().driveMapImagePath();
     EXPECT_EQ(
         h.diskImages.calls(),
         (std::vector<FakeDiskImageTool::Call>{
@@ -79,7 +81,7 @@ TEST_F(DropFolderWatcher, ThePassThatMountsTheVolumeScansNothing) {
     EXPECT_TRUE(printed.isEmpty());
     EXPECT_TRUE(inHome(QStringLiteral("early.pcf")));
 
-    h.controller().watchPass();
+    h.controller().driveMapping().watchPass();
     EXPECT_EQ(printed, QStringList{QStringLiteral("early.ppf")});
 }
 
@@ -88,7 +90,7 @@ TEST_F(DropFolderWatcher, PairsOnTheVolumeAndInHomeAreMovedAndDispatchedWithTheL
     h.writeJob(volume(), QStringLiteral("from-volume"));
     h.writeJob(h.home(), QStringLiteral("from-home"));
     LogRecorder log;
-    h.controller().watchPass();
+    h.controller().driveMapping().watchPass();
 
     EXPECT_EQ(printed,
               (QStringList{QStringLiteral("from-volume.ppf"), QStringLiteral("from-home.ppf")}));
@@ -117,7 +119,7 @@ TEST_F(DropFolderWatcher, TwoPairsInOneFolderAreBothDispatchedInOnePass) {
     mountVolume();
     h.writeJob(h.home(), QStringLiteral("one"));
     h.writeJob(h.home(), QStringLiteral("two"));
-    h.controller().watchPass();
+    h.controller().driveMapping().watchPass();
     printed.sort();
     EXPECT_EQ(printed, (QStringList{QStringLiteral("one.ppf"), QStringLiteral("two.ppf")}));
 }
@@ -126,7 +128,7 @@ TEST_F(DropFolderWatcher, AConfigurationWithoutPrintDataIsDeleted) {
     mountVolume();
     writeFile(h.home() + QStringLiteral("/lonely.pcf"));
     LogRecorder log;
-    h.controller().watchPass();
+    h.controller().driveMapping().watchPass();
     EXPECT_TRUE(log.contains(QStringLiteral("PCF file found without PPF file present.")));
     EXPECT_FALSE(inHome(QStringLiteral("lonely.pcf")));
     EXPECT_TRUE(printed.isEmpty());
@@ -139,7 +141,7 @@ TEST_F(DropFolderWatcher, OnlyLowerCasePcfAtTheTopLevelIsAJob) {
     QDir().mkpath(h.home() + QStringLiteral("/sub"));
     h.writeJob(h.home() + QStringLiteral("/sub"), QStringLiteral("nested"));
     h.writeJob(h.home(), QStringLiteral(".hidden"));
-    h.controller().watchPass();
+    h.controller().driveMapping().watchPass();
     EXPECT_EQ(printed, QStringList{QStringLiteral(".hidden.ppf")});
     EXPECT_TRUE(inHome(QStringLiteral("upper.PCF")));
     EXPECT_TRUE(inHome(QStringLiteral("sub/nested.pcf")));
@@ -153,8 +155,8 @@ TEST_F(DropFolderWatcher, AJobWhoseNameIsTakenInStagingWaitsWithoutTouchingEithe
         writeFile(h.stagingFile(taken), "open job");
         h.writeJob(h.home(), QStringLiteral("job"));
         LogRecorder log;
-        h.controller().watchPass();
-        h.controller().watchPass();
+        h.controller().driveMapping().watchPass();
+        h.controller().driveMapping().watchPass();
         EXPECT_TRUE(printed.isEmpty()) << taken.toStdString();
         EXPECT_TRUE(inHome(QStringLiteral("job.pcf")) && inHome(QStringLiteral("job.ppf")));
         QFile open(h.stagingFile(taken));
@@ -163,7 +165,7 @@ TEST_F(DropFolderWatcher, AJobWhoseNameIsTakenInStagingWaitsWithoutTouchingEithe
         EXPECT_EQ(log.lines().size(), 1) << log.lines().join('\n').toStdString();
 
         open.remove();
-        h.controller().watchPass();
+        h.controller().driveMapping().watchPass();
         EXPECT_EQ(printed, QStringList{QStringLiteral("job.ppf")}) << taken.toStdString();
         printed.clear();
     }
@@ -189,8 +191,8 @@ TEST_F(DropFolderWatcher, EntriesThatAreNotRegularFilesAreNeverTakenAndNotedOnce
     h.writeJob(h.home(), QStringLiteral("good"));
 
     LogRecorder log;
-    h.controller().watchPass();
-    h.controller().watchPass();
+    h.controller().driveMapping().watchPass();
+    h.controller().driveMapping().watchPass();
     EXPECT_EQ(printed, QStringList{QStringLiteral("good.ppf")});
     for (const QString& name :
          {QStringLiteral("linked-data"), QStringLiteral("linked-config"),
@@ -240,14 +242,14 @@ TEST_F(DropFolderWatcher, AHalfMovedPairIsPutBackAndTakenWhenTheCauseIsGone) {
     printData.close();
     {
         FileSizeLimit full(64 * 1024);
-        h.controller().watchPass();
+        h.controller().driveMapping().watchPass();
     }
     EXPECT_TRUE(printed.isEmpty());
     EXPECT_TRUE(QFile::exists(volume() + QStringLiteral("/big.pcf")));
     EXPECT_TRUE(QFile::exists(volume() + QStringLiteral("/big.ppf")));
     EXPECT_FALSE(staged(QStringLiteral("big.pcf")) || staged(QStringLiteral("big.ppf")));
 
-    h.controller().watchPass();
+    h.controller().driveMapping().watchPass();
     EXPECT_EQ(printed, QStringList{QStringLiteral("big.ppf")});
     QFile::remove(volume());
 }
@@ -256,35 +258,35 @@ TEST_F(DropFolderWatcher, TurningTheSettingOffUnmountsAndStopsAllScanning) {
     mountVolume();
     h.setSetting(QStringLiteral("enableDriveMap"), QStringLiteral("no"));
     h.writeJob(volume(), QStringLiteral("waiting"));
-    h.controller().watchPass();
+    h.controller().driveMapping().watchPass();
     EXPECT_EQ(h.diskImages.operations(), QStringList{QStringLiteral("forceDetach")});
-    EXPECT_FALSE(QFile::exists(h.controller().driveMapImagePath()));
+    EXPECT_FALSE(QFile::exists(h.controller().driveMapping().driveMapImagePath()));
     // The volume's job was taken off before the unmount.
     EXPECT_TRUE(inHome(QStringLiteral("waiting.pcf")) && inHome(QStringLiteral("waiting.ppf")));
 
-    h.controller().watchPass();
+    h.controller().driveMapping().watchPass();
     EXPECT_TRUE(printed.isEmpty());
     EXPECT_TRUE(inHome(QStringLiteral("waiting.pcf")));
     EXPECT_EQ(h.diskImages.operations().size(), 1);
 
     h.setSetting(QStringLiteral("enableDriveMap"), QStringLiteral("yes"));
-    h.controller().watchPass();
+    h.controller().driveMapping().watchPass();
     EXPECT_TRUE(printed.isEmpty());
-    h.controller().watchPass();
+    h.controller().driveMapping().watchPass();
     EXPECT_EQ(printed, QStringList{QStringLiteral("waiting.ppf")});
 }
 
 TEST_F(DropFolderWatcher, NoMarkerIsWrittenWhenTheVolumeDidNotMount) {
     h.diskImages.setAttachResult(FakeDiskImageTool::AttachResult::Failed);
-    h.controller().watchPass();
+    h.controller().driveMapping().watchPass();
     EXPECT_FALSE(QFile::exists(volume() + QStringLiteral("/DVClient.config")));
 }
 
 TEST_F(DropFolderWatcher, NoImageMeansNoMountAndNoUnmount) {
     h.diskImages.setCreateSucceeds(false);
-    h.controller().watchPass();
+    h.controller().driveMapping().watchPass();
     EXPECT_EQ(h.diskImages.operations(), QStringList{QStringLiteral("createImage")});
-    h.controller().disconnectDrivemap();
+    h.controller().driveMapping().disconnectDrivemap();
     EXPECT_EQ(h.diskImages.operations(), QStringList{QStringLiteral("createImage")});
 }
 
@@ -292,12 +294,12 @@ TEST_F(DropFolderWatcher, AMountPointInUseIsReportedOnceAndNeverScanned) {
     h.diskImages.setAttachResult(FakeDiskImageTool::AttachResult::MountPointInUse);
     QDir().mkpath(volume());
     h.writeJob(volume(), QStringLiteral("users-own"));
-    h.controller().watchPass();
-    h.controller().watchPass();
+    h.controller().driveMapping().watchPass();
+    h.controller().driveMapping().watchPass();
     h.setSetting(QStringLiteral("enableDriveMap"), QStringLiteral("no"));
-    h.controller().watchPass();
+    h.controller().driveMapping().watchPass();
     h.setSetting(QStringLiteral("enableDriveMap"), QStringLiteral("yes"));
-    h.controller().watchPass();
+    h.controller().driveMapping().watchPass();
     QCoreApplication::processEvents();
     EXPECT_EQ(h.notifications.size(), 1) << h.notifications.join('\n').toStdString();
     EXPECT_TRUE(printed.isEmpty());
@@ -316,7 +318,7 @@ TEST_F(DropFolderWatcher, QuitTakesTheVolumesJobsHomeAndNeverWaitsForTheJobLock)
     h.controller().jobLock().lock();
     std::atomic<bool> passEnded = false;
     std::thread pass([&] {
-        h.controller().watchPass();
+        h.controller().driveMapping().watchPass();
         passEnded = true;
     });
     QThread::msleep(50);
@@ -333,7 +335,7 @@ TEST_F(DropFolderWatcher, QuitTakesTheVolumesJobsHomeAndNeverWaitsForTheJobLock)
     EXPECT_EQ(log.lines().filter(QStringLiteral("was moved to")),
               QStringList{
                   QStringLiteral("Job late.pcf from %1 was moved to %2.").arg(volume(), h.home())});
-    EXPECT_FALSE(QFile::exists(h.controller().driveMapImagePath()));
+    EXPECT_FALSE(QFile::exists(h.controller().driveMapping().driveMapImagePath()));
 }
 
 TEST(DriveMapAtStart, JobsOnAVolumeLeftByACrashGoHomeBeforeItsImageIsRemoved) {
@@ -342,7 +344,7 @@ TEST(DriveMapAtStart, JobsOnAVolumeLeftByACrashGoHomeBeforeItsImageIsRemoved) {
     QFile image(h.stagingFile(QStringLiteral("drivemap.sparseimage")));
     ASSERT_TRUE(image.open(QIODevice::WriteOnly));
     image.close();
-    const QString volume = h.controller().driveMapMountPoint();
+    const QString volume = h.controller().driveMapping().driveMapMountPoint();
     QDir().mkpath(volume);
     h.writeJob(volume, QStringLiteral("left"));
     QFile lonely(volume + QStringLiteral("/lonely.ppf"));

@@ -3,6 +3,8 @@
 #include "support/TestPdf.h"
 #include "support/desktop/FakeDocument.h"
 
+#include "app/JobDispatch.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -25,7 +27,7 @@ protected:
         h.writeJob(h.stagingPath(), QStringLiteral("job"));
     }
     void setAction(const QString& value) { h.setSetting(QStringLiteral("actionPrintJob"), value); }
-    void dispatch() { h.controller().spawnDocument(configuration); }
+    void dispatch() { h.controller().jobDispatch().spawnDocument(configuration); }
     bool pairExists() const { return QFile::exists(configuration) && QFile::exists(printData); }
     bool pairGone() const { return !QFile::exists(configuration) && !QFile::exists(printData); }
     void registerDocumentType() {
@@ -216,7 +218,7 @@ TEST_F(JobDispatch, AFailedOpeningIsLoggedAndKeepsThePair) {
 
 TEST_F(JobDispatch, ThePrintDataPathReplacesWhateverExtensionTheConfigurationHas) {
     setAction(QStringLiteral("Print directly to printer"));
-    h.controller().spawnDocument(h.stagingFile(QStringLiteral("job.txt")));
+    h.controller().jobDispatch().spawnDocument(h.stagingFile(QStringLiteral("job.txt")));
     ASSERT_EQ(h.tasks.calls().size(), 1);
     EXPECT_EQ(h.tasks.calls().first().arguments, QStringList{printData});
 }

@@ -1,3 +1,4 @@
+#include "base/JobLock.h"
 #include "support/server/RecordingSession.h"
 
 #include "base/DVCNotificationCenter.h"
@@ -53,8 +54,11 @@ protected:
     DVCPreferencesController& open(bool handOverSession = true) {
         preferences = std::make_unique<DVCPreferencesController>(DVCPreferencesContext{
             defaults,
-            [this] {
-                events << QStringLiteral("new session");
+            [this](dravelo::JobLock* lock, std::shared_ptr<DVCNotificationCenter> center) {
+                // The session is made with what the window was given.
+                events << (lock == &jobLock && center == notifications
+                               ? QStringLiteral("new session")
+                               : QStringLiteral("new session without the lock and centre"));
                 return std::make_shared<RecordingSession>(defaults, events);
             },
             [this] { return stored; },
@@ -91,7 +95,7 @@ protected:
     std::optional<DVCKeyringItem> stored;
     QString refusal;
     QStringList events;
-    std::mutex jobLock;
+    dravelo::JobLock jobLock;
     std::shared_ptr<RecordingNotifications> notifications =
         std::make_shared<RecordingNotifications>();
     std::unique_ptr<DVCPreferencesController> preferences;
