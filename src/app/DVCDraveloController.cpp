@@ -3,7 +3,7 @@
 #include "app/JobDispatch.h"
 #include "base/DVCKeyring.h"
 #include "base/DVCNotificationCenter.h"
-#include "base/SettingsKeys.h"
+#include "base/Settings.h"
 #include "documents/DVCMyDocument.h"
 #include "documents/DVCPrintDefault.h"
 #include "intake/Clipboard.h"
@@ -87,26 +87,16 @@ void DVCDraveloController::init() {
 
 void DVCDraveloController::setupUserDefaults() {
     UserDefaults& defaults = context_.defaults;
-    const bool alreadySet = defaults.stringForKey(SettingsKeys::defaultsSet).has_value();
+    const bool alreadySet = defaults.stringForKey(Settings::registrationSuppressor).has_value();
 
     // The recent-documents list is kept empty: job files are deleted once
     // handled, so entries would only point at nothing.
-    defaults.setInteger(SettingsKeys::recentDocumentsLimit, 0);
+    defaults.setInteger(Settings::recentDocumentsLimit, 0);
     defaults.synchronize();
     if (alreadySet) {
         return;
     }
-    defaults.registerDefaults({
-        {SettingsKeys::serviceUrl, QString()},
-        {SettingsKeys::actionPrintJob, SettingsKeys::previewPrintJob},
-        {SettingsKeys::notificationPrintJob, SettingsKeys::singleNotification},
-        {SettingsKeys::printingAction, SettingsKeys::noAction},
-        {SettingsKeys::rememberCredentials, QStringLiteral("no")},
-        {SettingsKeys::ssl, QStringLiteral("no")},
-        {SettingsKeys::enableDriveMap, QStringLiteral("yes")},
-        {SettingsKeys::enableClipboard, QStringLiteral("yes")},
-        {SettingsKeys::defaultSet, QStringLiteral("yes")},
-    });
+    defaults.registerDefaults(Settings::registeredDefaults());
     defaults.synchronize();
 }
 
@@ -206,7 +196,7 @@ void DVCDraveloController::applicationEnding() {
     stopIntake();
     driveMapping_->disconnectDrivemap();
     staging_.empty();
-    if (!context_.defaults.boolForKey(SettingsKeys::rememberCredentials)) {
+    if (!context_.defaults.boolForKey(Settings::rememberCredentials)) {
         DVCKeyring::deleteKey();
     }
 }

@@ -1,7 +1,7 @@
 #include "app/JobDispatch.h"
 
 #include "base/JobFilePair.h"
-#include "base/SettingsKeys.h"
+#include "base/Settings.h"
 #include "documents/DVCPrintDefault.h"
 #include "platform/core/Log.h"
 #include "platform/core/MainThread.h"
@@ -58,12 +58,11 @@ JobDispatch::JobDispatch(JobDispatchContext context)
     : context_(std::move(context)) {}
 
 void JobDispatch::spawnDocument(const QString& configurationPath) {
-    const QString action =
-        context_.defaults.stringForKey(SettingsKeys::actionPrintJob).value_or(QString());
+    const std::optional<PrintJobAction> action = Settings::readPrintJobAction(context_.defaults);
     const QString printDataPath = JobFilePair::printDataPath(configurationPath);
-    if (action == SettingsKeys::printDirectly) {
+    if (action == PrintJobAction::PrintDirectlyToPrinter) {
         printDirectly(configurationPath, printDataPath);
-    } else if (action == SettingsKeys::openInViewer) {
+    } else if (action == PrintJobAction::OpenInMacPreview) {
         openInViewer(configurationPath, printDataPath);
     } else {
         openAsDocument(printDataPath);

@@ -1,6 +1,6 @@
 #include "documents/DVCDocumentController.h"
 
-#include "base/SettingsKeys.h"
+#include "base/Settings.h"
 #include "documents/DVCMyDocument.h"
 #include "documents/DocumentSizing.h"
 #include "documents/MyPDFView.h"
@@ -20,11 +20,6 @@
 namespace dravelo {
 namespace {
 
-const QString printDialogOnlyAction = QStringLiteral("Display print dialog only");
-const QString singleNotification = QStringLiteral("Single Notification");
-const QString bringToFront = QStringLiteral("Bring To Front");
-const QString infiniteNotification = QStringLiteral("Infinite Notification");
-const QString noNotification = QStringLiteral("None");
 constexpr QSize passwordFieldSize(200, 24);
 
 } // namespace
@@ -65,9 +60,8 @@ void DVCDocumentController::windowDidLoad() {
     if (!self || document_.isClosing()) {
         return;
     }
-    const QString action =
-        context.defaults.stringForKey(SettingsKeys::actionPrintJob).value_or(QString());
-    const bool printDialogOnly = action == printDialogOnlyAction;
+    const bool printDialogOnly =
+        Settings::readPrintJobAction(context.defaults) == PrintJobAction::DisplayPrintDialogOnly;
     if (printDialogOnly && pdf->isLocked()) {
         const bool unlocked = askOpenPassword(*pdf);
         // The document may have been closed (Close All) while the prompt was open.
@@ -86,13 +80,13 @@ void DVCDocumentController::windowDidLoad() {
     } else {
         sizeWindowToScreen(*pdf);
     }
-    const QString notification =
-        context.defaults.stringForKey(SettingsKeys::notificationPrintJob).value_or(QString());
+    const std::optional<JobNotification> notification =
+        Settings::readJobNotification(context.defaults);
     requestAttention(notification);
     if (printDialogOnly) {
         this->printDialogOnly(notification);
     }
-    if (notification == bringToFront) {
+    if (notification == JobNotification::BringToFront) {
         context.application.activateIgnoringOtherApps(true);
     }
 }
@@ -142,28 +136,29 @@ void DVCDocumentController::sizeWindowToScreen(PdfDocument& pdf) {
     window()->setContentSize(size);
 }
 
-void DVCDocumentController::requestAttention(const QString& notification) {
+void DVCDocumentController::requestAttention(std::optional<JobNotification> notification) {
     Attention& application = document_.context().application;
-    if (notification == singleNotification || notification == bringToFront) {
+    if (notification == JobNotification::SingleNotification ||
+        notification == JobNotification::BringToFront) {
         application.requestUserAttention(Attention::Request::Informational);
         application.cancelUserAttentionRequest(0);
-    } else if (notification == infiniteNotification) {
+    } else if (notification == JobNotification::InfiniteNotification) {
         application.requestUserAttention(Attention::Request::Critical);
     } else {
         application.cancelUserAttentionRequest(0);
     }
 }
 
-void DVCDocumentController::printDialogOnly(const QString& notification) {
+void DVCDocumentController::printDialogOnly(std::optional<JobNotification> notification) {
     Attention& application = document_.context().application;
     // The view prints from a window of its own that is never shown; it goes
     // with that window.
     auto offscreen = std::make_unique<Window>();
     offscreen->setContentSize(_pdfView ? _pdfView->size() : QSize(0, 0));
     offscreen->setContentView(_pdfView);
-    if (notification == noNotification) {
+    if (notification == JobNotification::None) {
         application.cancelUserAttentionRequest(0);
-    } else if (notification == bringToFront) {
+    } else if (notification == JobNotification::BringToFront) {
         application.activateIgnoringOtherApps(true);
     }
     const QPointer<DVCDocumentController> self(this);
@@ -174,7 +169,7 @@ void DVCDocumentController::printDialogOnly(const QString& notification) {
     if (!self) {
         return;
     }
-    if (notification == noNotification) {
+    if (notification == JobNotification::None) {
         application.cancelUserAttentionRequest(0);
     }
     const QList<QRect> screens = Screen::frames();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Settings.h"
 #include "platform/desktop/WindowController.h"
 
 #include <QPointer>
@@ -7,6 +8,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class MyDocument;
@@ -56,8 +58,8 @@ private:
     // After the PDF shown was unlocked with the password outside the view.
     void showUnlocked(const QString& password);
     void sizeWindowToScreen(PdfDocument& pdf);
-    void requestAttention(const QString& notification);
-    void printDialogOnly(const QString& notification);
+    void requestAttention(std::optional<JobNotification> notification);
+    void printDialogOnly(std::optional<JobNotification> notification);
     // Hides the window for good and closes it, and with it the document.
     void closeHidden();
     void connectActions();

@@ -1,7 +1,7 @@
 #include "documents/DVCMyDocument.h"
 
 #include "base/JobFilePair.h"
-#include "base/SettingsKeys.h"
+#include "base/Settings.h"
 #include "documents/DVCDocumentController.h"
 #include "documents/MyPDFView.h"
 #include "platform/core/UserDefaults.h"
@@ -86,9 +86,8 @@ void DVCMyDocument::printOperationWithSettings() {
         // The view stays the document's when the window goes.
         _pdfView->setParent(nullptr);
     }
-    const QString action =
-        context_.defaults.stringForKey(SettingsKeys::printingAction).value_or(QString());
-    if (action == QStringLiteral("Hide Document") && !windowControllers().isEmpty()) {
+    if (Settings::readPrintingAction(context_.defaults) == PrintingAction::HideDocument &&
+        !windowControllers().isEmpty()) {
         windowControllers().first()->close();
     }
 }

@@ -1,6 +1,6 @@
 #include "documents/MyNSApplication.h"
 
-#include "base/SettingsKeys.h"
+#include "base/Settings.h"
 #include "platform/core/UserDefaults.h"
 
 namespace dravelo {
@@ -9,8 +9,7 @@ MyNSApplication::MyNSApplication(int& argc, char** argv)
     : Application(argc, argv) {}
 
 int MyNSApplication::requestUserAttention(Request request) {
-    if (defaults_ &&
-        defaults_->stringForKey(SettingsKeys::notificationPrintJob) == QStringLiteral("None")) {
+    if (defaults_ && Settings::readJobNotification(*defaults_) == JobNotification::None) {
         return 0;
     }
     return Application::requestUserAttention(request);

@@ -1,6 +1,6 @@
 #include "documents/MyPDFView.h"
 
-#include "base/SettingsKeys.h"
+#include "base/Settings.h"
 #include "documents/DocumentContext.h"
 #include "platform/core/Log.h"
 #include "platform/core/UserDefaults.h"
@@ -13,12 +13,6 @@
 #include <QPointer>
 
 namespace dravelo {
-namespace {
-
-const QString hideDocument = QStringLiteral("Hide Document");
-
-} // namespace
-
 MyPDFView::MyPDFView(QWidget* parent)
     : PdfView(parent) {}
 
@@ -31,9 +25,7 @@ void MyPDFView::printDocument(QObject*, const QSizeF&) {
     if (!context_) {
         return;
     }
-    const QString action =
-        context_->defaults.stringForKey(SettingsKeys::printingAction).value_or(QString());
-    if (action == hideDocument) {
+    if (Settings::readPrintingAction(context_->defaults) == PrintingAction::HideDocument) {
         if (auto* shownIn = qobject_cast<Window*>(window())) {
             shownIn->setContentSize(QSize(0, 0));
             shownIn->setExcludedFromWindowsMenu(true);

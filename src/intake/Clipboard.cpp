@@ -2,7 +2,7 @@
 
 #include "base/JobFilePair.h"
 #include "base/JobSink.h"
-#include "base/SettingsKeys.h"
+#include "base/Settings.h"
 #include "base/StagingDirectory.h"
 #include "intake/Base64.h"
 #include "platform/core/Log.h"
@@ -79,7 +79,7 @@ void Clipboard::stop() {
 }
 
 void Clipboard::pollPasteboard() {
-    if (stopping_ || !context_.defaults.boolForKey(SettingsKeys::enableClipboard)) {
+    if (stopping_ || !context_.defaults.boolForKey(Settings::enableClipboard)) {
         return;
     }
     Pasteboard& pasteboard = context_.pasteboard;

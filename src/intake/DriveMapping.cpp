@@ -4,7 +4,7 @@
 #include "base/JobLock.h"
 #include "base/JobPairMove.h"
 #include "base/JobSink.h"
-#include "base/SettingsKeys.h"
+#include "base/Settings.h"
 #include "base/StagingDirectory.h"
 #include "platform/core/Log.h"
 #include "platform/core/UserDefaults.h"
@@ -165,7 +165,7 @@ void DriveMapping::checkDirectory(std::stop_token stop) {
 }
 
 void DriveMapping::watchPass() {
-    const bool enabled = context_.defaults.boolForKey(SettingsKeys::enableDriveMap);
+    const bool enabled = context_.defaults.boolForKey(Settings::enableDriveMap);
     if (enabled != bDriveMapStatus) {
         bDriveMapStatus = enabled;
         if (enabled) {

@@ -3,7 +3,7 @@
 #include "base/DVCKeyring.h"
 #include "base/DVCNotificationCenter.h"
 #include "base/JobLock.h"
-#include "base/SettingsKeys.h"
+#include "base/Settings.h"
 #include "platform/core/Log.h"
 #include "platform/core/MainThread.h"
 #include "platform/core/UserDefaults.h"
@@ -256,7 +256,7 @@ QString DVCWebsocket::Session::auth() const {
 
 QByteArray DVCWebsocket::Session::genClientPackageData() const {
     const QString machineName =
-        defaults_.stringForKey(SettingsKeys::clientName).value_or(QString());
+        defaults_.stringForKey(Settings::clientName).value_or(QString());
     const QJsonObject data{{QStringLiteral("MachineName"), machineName},
                            {QStringLiteral("IPAddress"), DVCWebsocket::getIP()}};
     const QJsonObject package{{QStringLiteral("type"), clientPackageType},
@@ -268,7 +268,7 @@ QByteArray DVCWebsocket::Session::genClientPackageData() const {
 // --- Connecting and disconnecting ---
 
 void DVCWebsocket::Session::connect() {
-    const QString address = defaults_.stringForKey(SettingsKeys::serviceUrl).value_or(QString());
+    const QString address = defaults_.stringForKey(Settings::serviceUrl).value_or(QString());
     const QUrl url(QStringLiteral("ws://") + address +
                    QStringLiteral("/SessionStorage/api/websocket"));
     const HttpHeaders headers{{"Authorization", auth().toUtf8()}};
@@ -463,7 +463,7 @@ void DVCWebsocket::Session::webSocketDidReceiveMessage(quint64 id, QString messa
 // finished files are renamed into place. A job whose files did not all
 // arrive is left on the server.
 void DVCWebsocket::Session::processJobPackage(const QJsonValue& data, WorkQueue::Done done) {
-    const QString serviceUrl = defaults_.stringForKey(SettingsKeys::serviceUrl).value_or(QString());
+    const QString serviceUrl = defaults_.stringForKey(Settings::serviceUrl).value_or(QString());
     QString error;
     std::optional<JobPackage> parsed = JobPackage::parse(data, serviceUrl, homePath_, error);
     if (!parsed) {

@@ -2,7 +2,7 @@
 
 #include "base/DVCKeyring.h"
 #include "base/DVCNotificationCenter.h"
-#include "base/SettingsKeys.h"
+#include "base/Settings.h"
 #include "platform/core/Log.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/desktop/SettingsBinder.h"
@@ -22,22 +22,28 @@ using Choice = SettingsBinder::Choice;
 // The values the client tells apart, each under a label that reads well on
 // this desktop; the value is what the settings file holds.
 const QList<Choice> printJobActions = {
-    {QStringLiteral("Show it in a job window"), SettingsKeys::previewPrintJob},
-    {QStringLiteral("Print it on the default printer"), SettingsKeys::printDirectly},
-    {QStringLiteral("Open it in the PDF viewer"), SettingsKeys::openInViewer},
-    {QStringLiteral("Show only the print dialog"), SettingsKeys::printDialogOnly},
+    {QStringLiteral("Show it in a job window"),
+     Settings::spelling(PrintJobAction::PreviewPrintJob)},
+    {QStringLiteral("Print it on the default printer"),
+     Settings::spelling(PrintJobAction::PrintDirectlyToPrinter)},
+    {QStringLiteral("Open it in the PDF viewer"),
+     Settings::spelling(PrintJobAction::OpenInMacPreview)},
+    {QStringLiteral("Show only the print dialog"),
+     Settings::spelling(PrintJobAction::DisplayPrintDialogOnly)},
 };
 
 const QList<Choice> attentionRequests = {
-    {QStringLiteral("Once"), SettingsKeys::singleNotification},
-    {QStringLiteral("Once, and bring the window to the front"), SettingsKeys::bringToFront},
-    {QStringLiteral("Until the window is looked at"), SettingsKeys::infiniteNotification},
-    {QStringLiteral("Never"), SettingsKeys::noNotification},
+    {QStringLiteral("Once"), Settings::spelling(JobNotification::SingleNotification)},
+    {QStringLiteral("Once, and bring the window to the front"),
+     Settings::spelling(JobNotification::BringToFront)},
+    {QStringLiteral("Until the window is looked at"),
+     Settings::spelling(JobNotification::InfiniteNotification)},
+    {QStringLiteral("Never"), Settings::spelling(JobNotification::None)},
 };
 
 const QList<Choice> afterPrinting = {
-    {QStringLiteral("Keep the job window open"), SettingsKeys::noAction},
-    {QStringLiteral("Close the job window"), SettingsKeys::hideDocument},
+    {QStringLiteral("Keep the job window open"), Settings::spelling(PrintingAction::NoAction)},
+    {QStringLiteral("Close the job window"), Settings::spelling(PrintingAction::HideDocument)},
 };
 
 } // namespace
@@ -70,15 +76,15 @@ Window* DVCPreferencesController::makeWindow() {
 
 void DVCPreferencesController::bindSettings() {
     auto* settings = new SettingsBinder(context_.defaults, this);
-    settings->bindText(ui_->serviceUrlField, SettingsKeys::serviceUrl);
-    settings->bindText(ui_->clientNameField, SettingsKeys::clientName);
-    settings->bindFlag(ui_->rememberCredentialsBox, SettingsKeys::rememberCredentials);
-    settings->bindChoice(ui_->actionPrintJobList, SettingsKeys::actionPrintJob, printJobActions);
-    settings->bindChoice(ui_->notificationPrintJobList, SettingsKeys::notificationPrintJob,
+    settings->bindText(ui_->serviceUrlField, Settings::serviceUrl);
+    settings->bindText(ui_->clientNameField, Settings::clientName);
+    settings->bindFlag(ui_->rememberCredentialsBox, Settings::rememberCredentials);
+    settings->bindChoice(ui_->actionPrintJobList, Settings::actionPrintJob, printJobActions);
+    settings->bindChoice(ui_->notificationPrintJobList, Settings::notificationPrintJob,
                          attentionRequests);
-    settings->bindChoice(ui_->printingActionList, SettingsKeys::printingAction, afterPrinting);
-    settings->bindFlag(ui_->enableDriveMapBox, SettingsKeys::enableDriveMap);
-    settings->bindFlag(ui_->enableClipboardBox, SettingsKeys::enableClipboard);
+    settings->bindChoice(ui_->printingActionList, Settings::printingAction, afterPrinting);
+    settings->bindFlag(ui_->enableDriveMapBox, Settings::enableDriveMap);
+    settings->bindFlag(ui_->enableClipboardBox, Settings::enableClipboard);
     // The binder has written the store by the time it tells of an edit.
     QObject::connect(settings, &SettingsBinder::settingEdited, this,
                      [this] { controlTextDidChange(); });
@@ -183,8 +189,8 @@ void DVCPreferencesController::controlTextDidChange() {
 
 void DVCPreferencesController::enableSaveButton() {
     saveButton()->setEnabled(!ui_->usernameTextField->text().isEmpty() &&
-                             settingHasText(SettingsKeys::clientName) &&
-                             settingHasText(SettingsKeys::serviceUrl));
+                             settingHasText(Settings::clientName) &&
+                             settingHasText(Settings::serviceUrl));
 }
 
 QPushButton* DVCPreferencesController::saveButton() const {
