@@ -4,7 +4,7 @@
 #include "documents/DVCMyDocument.h"
 #include "documents/DocumentSizing.h"
 #include "documents/MyPDFView.h"
-#include "documents/PasswordRetryText.h"
+#include "documents/PasswordPrompt.h"
 #include "platform/core/Log.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/desktop/Attention.h"
@@ -18,11 +18,6 @@
 #include <QFileInfo>
 
 namespace dravelo {
-namespace {
-
-constexpr QSize passwordFieldSize(200, 24);
-
-} // namespace
 
 DVCDocumentController::DVCDocumentController(DVCMyDocument& document, const QString& windowNibName)
     : document_(document) {
@@ -92,38 +87,22 @@ void DVCDocumentController::windowDidLoad() {
 }
 
 bool DVCDocumentController::askOpenPassword(PdfDocument& pdf) {
-    const std::unique_ptr<Alert> prompt = document_.context().makeAlert();
-    prompt->setMessageText(QStringLiteral("The document ") +
-                           QFileInfo(document_.filePath()).fileName() +
-                           QStringLiteral(" is password protected.\n"
-                                          "Please enter the password below."));
-    prompt->addButton(QStringLiteral("Escape"), Alert::escapeKey);
-    prompt->addButton(QStringLiteral("Enter"), Alert::returnKey);
-    prompt->setTextField(passwordFieldSize);
-    while (prompt->runModal() != Alert::firstButtonReturn) {
-        if (pdf.unlockWithPassword(prompt->fieldText())) {
-            return true;
-        }
-        prompt->setInformativeText(PasswordRetryText::after(pdf));
-    }
-    return false;
+    PasswordPrompt prompt(document_.context().makeAlert,
+                          {QStringLiteral("Escape"), Alert::escapeKey},
+                          {QStringLiteral("Enter"), Alert::returnKey});
+    prompt.setMessageText(
+        PasswordPrompt::protectedDocumentMessage(QFileInfo(document_.filePath()).fileName()));
+    return prompt.ask(pdf);
 }
 
 bool DVCDocumentController::askOwnerPassword(PdfDocument& pdf) {
-    const std::unique_ptr<Alert> prompt = document_.context().makeAlert();
-    prompt->setMessageText(QStringLiteral(
+    PasswordPrompt prompt(document_.context().makeAlert,
+                          {QStringLiteral("Unlock"), Alert::returnKey},
+                          {QStringLiteral("Cancel"), Alert::escapeKey});
+    prompt.setMessageText(QStringLiteral(
         "Without the owner password, you do not have permission to save this document."));
-    prompt->setInformativeText(QStringLiteral("Enter the owner password to unlock this document."));
-    prompt->addButton(QStringLiteral("Unlock"), Alert::returnKey);
-    prompt->addButton(QStringLiteral("Cancel"), Alert::escapeKey);
-    prompt->setTextField(passwordFieldSize);
-    while (prompt->runModal() != Alert::secondButtonReturn) {
-        if (pdf.unlockWithPassword(prompt->fieldText())) {
-            return true;
-        }
-        prompt->setInformativeText(PasswordRetryText::after(pdf));
-    }
-    return false;
+    prompt.setInformativeText(QStringLiteral("Enter the owner password to unlock this document."));
+    return prompt.ask(pdf);
 }
 
 void DVCDocumentController::sizeWindowToScreen(PdfDocument& pdf) {

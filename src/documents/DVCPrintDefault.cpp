@@ -1,6 +1,5 @@
 #include "documents/DVCPrintDefault.h"
 
-#include "documents/PasswordRetryText.h"
 #include "platform/core/Log.h"
 #include "platform/pdf/PdfDocument.h"
 #include "platform/pdf/RendererClient.h"
@@ -13,8 +12,6 @@
 namespace dravelo {
 namespace {
 
-const QSize inputSize(200, 24);
-
 void removePair(const QString& configurationPath, const QString& printDataPath) {
     QFile::remove(configurationPath);
     QFile::remove(printDataPath);
@@ -24,14 +21,12 @@ void removePair(const QString& configurationPath, const QString& printDataPath) 
 
 DVCPrintDefault::DVCPrintDefault(const AlertFactory& makeAlert, PrintSpooler& spooler,
                                  Notifier notifyUser, RendererFactory makeRenderer)
-    : alert(makeAlert())
+    : alert(makeAlert, {QStringLiteral("Escape"), Alert::escapeKey},
+            {QStringLiteral("Enter"), Alert::returnKey})
     , spooler_(spooler)
     , notifyUser_(std::move(notifyUser))
     , makeRenderer_(std::move(makeRenderer)) {
-    alert->setMessageText(QStringLiteral("Password required"));
-    alert->addButton(QStringLiteral("Escape"), Alert::escapeKey);
-    alert->addButton(QStringLiteral("Enter"), Alert::returnKey);
-    alert->setTextField(inputSize);
+    alert.setMessageText(QStringLiteral("Password required"));
 }
 
 void DVCPrintDefault::printDefault(const QString& configurationPath, const QString& printDataPath) {
@@ -53,25 +48,14 @@ void DVCPrintDefault::printDefault(const QString& configurationPath, const QStri
         removePair(configurationPath, printDataPath);
         return;
     }
-    alert->setMessageText(
-        QStringLiteral("The document ") + QFileInfo(printDataPath).fileName() +
-        QStringLiteral(" is password protected.\nPlease enter the password below."));
-    const bool unlocked = askForPassword(*pdf);
-    alert->setInformativeText(QString());
+    alert.setMessageText(
+        PasswordPrompt::protectedDocumentMessage(QFileInfo(printDataPath).fileName()));
+    const bool unlocked = alert.ask(*pdf);
+    alert.setInformativeText(QString());
     if (unlocked) {
         print(*pdf);
     }
     removePair(configurationPath, printDataPath);
-}
-
-bool DVCPrintDefault::askForPassword(PdfDocument& pdf) {
-    while (alert->runModal() != Alert::firstButtonReturn) {
-        if (pdf.unlockWithPassword(alert->fieldText())) {
-            return true;
-        }
-        alert->setInformativeText(PasswordRetryText::after(pdf));
-    }
-    return false;
 }
 
 void DVCPrintDefault::print(const PdfDocument& pdf) {

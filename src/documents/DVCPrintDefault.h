@@ -1,5 +1,6 @@
 #pragma once
 
+#include "documents/PasswordPrompt.h"
 #include "platform/desktop/Alert.h"
 #include "platform/pdf/RendererChannel.h"
 
@@ -31,11 +32,11 @@ public:
     void printDefault(const QString& configurationPath, const QString& printDataPath);
 
 private:
-    bool askForPassword(PdfDocument& pdf);
     void print(const PdfDocument& pdf);
     void tellUser(const QString& printDataPath, const QString& reason);
 
-    std::unique_ptr<Alert> alert;
+    // Built once: the field keeps what was typed from one job to the next.
+    PasswordPrompt alert;
     PrintSpooler& spooler_;
     Notifier notifyUser_;
     RendererFactory makeRenderer_;
