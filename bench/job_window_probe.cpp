@@ -23,6 +23,7 @@
 #include "platform/pdf/RendererProcess.h"
 #include "platform/print/DialogPrintPanel.h"
 #include "platform/print/LpPrintSpooler.h"
+#include "platform/process/Task.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -111,7 +112,8 @@ int main(int argc, char** argv) {
     UserDefaults defaults(staging.filePath(QStringLiteral("dravelo.conf")));
     app.setDefaults(&defaults);
     SystemPasteboard pasteboard;
-    LpPrintSpooler spooler;
+    Task tasks;
+    LpPrintSpooler spooler(tasks);
     DialogPrintPanel printPanel(spooler);
     const DocumentContext context{defaults,
                                   app,

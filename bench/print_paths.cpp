@@ -8,6 +8,7 @@
 #include "platform/pdf/RendererProcess.h"
 #include "platform/print/LpPrintSpooler.h"
 #include "platform/print/PrintSettings.h"
+#include "platform/process/Task.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -25,7 +26,8 @@ bool spool(const QString& path) {
                   QStringLiteral(DRAVELO_RENDERER), dravelo::RendererLimits{})));
     dravelo::PrintSettings settings;
     settings.fitToPage = true;
-    return dravelo::LpPrintSpooler().print(*document, settings).succeeded;
+    dravelo::Task tasks;
+    return dravelo::LpPrintSpooler(tasks).print(*document, settings).succeeded;
 }
 
 bool paint(const QString& path) {

@@ -11,7 +11,7 @@
 #include "platform/desktop/Workspace.h"
 #include "platform/pdf/PdfDocument.h"
 #include "platform/pdf/RendererClient.h"
-#include "platform/process/TaskRunner.h"
+#include "platform/print/PrintSettings.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -22,40 +22,13 @@
 namespace dravelo {
 namespace {
 
-const QString printCommand = QStringLiteral("/usr/bin/lp");
 constexpr std::chrono::seconds viewerOpenDelay{1};
-
-// What went wrong with a print command, in words for the user; empty when
-// the job was handed to the printer.
-QString printCommandFailure(const TaskResult& result) {
-    const QString detail =
-        result.errorText.isEmpty() ? QString() : QStringLiteral(": %1").arg(result.errorText);
-    switch (result.outcome) {
-    case TaskResult::Outcome::Exited:
-        if (result.exitCode == 0) {
-            return {};
-        }
-        return result.errorText.isEmpty()
-                   ? QStringLiteral("the print command exited with status %1").arg(result.exitCode)
-                   : result.errorText;
-    case TaskResult::Outcome::TimedOut:
-        return QStringLiteral("the print command did not finish within %1 s and was ended%2")
-            .arg(JobDispatch::printCommandTimeout.count())
-            .arg(detail);
-    case TaskResult::Outcome::CutShort:
-        return QStringLiteral("the client quit before the print command finished");
-    case TaskResult::Outcome::Crashed:
-        return QStringLiteral("the print command crashed%1").arg(detail);
-    case TaskResult::Outcome::FailedToStart:
-        return QStringLiteral("%1 could not be started%2").arg(printCommand, detail);
-    }
-    return {};
-}
 
 } // namespace
 
 JobDispatch::JobDispatch(JobDispatchContext context)
-    : context_(std::move(context)) {}
+    : context_(std::move(context))
+    , spooler_(context_.tasks, QStringLiteral("/usr/bin/lp"), printCommandTimeout) {}
 
 void JobDispatch::spawnDocument(const QString& configurationPath) {
     const std::optional<PrintJobAction> action = Settings::readPrintJobAction(context_.defaults);
@@ -90,11 +63,13 @@ void JobDispatch::printDirectly(const QString& configurationPath, const QString&
             });
         return;
     }
-    const TaskResult result =
-        context_.tasks.run(printCommand, {printDataPath}, printCommandTimeout);
-    if (const QString failure = printCommandFailure(result); !failure.isEmpty()) {
-        log(QStringLiteral("Print job %1 was not printed: %2").arg(printDataPath, failure));
-        context_.notifyUser(QStringLiteral("A print job could not be printed: %1").arg(failure));
+    // The file as it is, with no options: lp and the print data's path.
+    const PrintResult result = spooler_.printFile(printDataPath, PrintSettings());
+    if (!result.succeeded) {
+        log(QStringLiteral("Print job %1 was not printed: %2")
+                .arg(printDataPath, result.errorText));
+        context_.notifyUser(
+            QStringLiteral("A print job could not be printed: %1").arg(result.errorText));
     }
     QFile::remove(configurationPath);
     QFile::remove(printDataPath);

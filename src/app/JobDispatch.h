@@ -2,6 +2,7 @@
 
 #include "base/JobSink.h"
 #include "platform/pdf/RendererChannel.h"
+#include "platform/print/LpPrintSpooler.h"
 
 #include <QString>
 
@@ -59,6 +60,8 @@ private:
     void openAsDocument(const QString& printDataPath);
 
     JobDispatchContext context_;
+    // Prints jobs that need no password, through the task runner.
+    LpPrintSpooler spooler_;
 };
 
 } // namespace dravelo

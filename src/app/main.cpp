@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
     DocumentController documents;
     FuseDiskImageTool diskImages;
     SystemPasteboard pasteboard;
-    LpPrintSpooler printSpooler;
+    LpPrintSpooler printSpooler(tasks);
     DialogPrintPanel printPanel(printSpooler);
     const RendererFactory renderers = RendererProcess::factory(rendererPath(), RendererLimits{});
     // Before anything else at quit: no renderer outlives the client's run.

@@ -2,6 +2,7 @@
 
 #include "platform/pdf/PdfDocument.h"
 #include "platform/print/PrintSettings.h"
+#include "platform/process/Task.h"
 #include "support/QtPrinting.h"
 #include "support/TestPdf.h"
 #include "support/pdf/RendererPrograms.h"
@@ -58,6 +59,7 @@ private:
 
 class LpPrintSpoolerTest : public ::testing::Test {
 protected:
+    dravelo::Task tasks;
     QStringList staged() const {
         return QDir(staging.path()).entryList(QDir::Files | QDir::Hidden);
     }
@@ -80,7 +82,7 @@ TEST_F(LpPrintSpoolerTest, SpoolsAPlainPdfItselfWithTheSettingsOptions) {
     settings.copies = 2;
     settings.fitToPage = true;
     const PrintResult result =
-        LpPrintSpooler(lp.program()).print(*RendererPrograms::open(path), settings);
+        LpPrintSpooler(tasks, lp.program()).print(*RendererPrograms::open(path), settings);
     EXPECT_TRUE(result.succeeded);
     EXPECT_EQ(lp.arguments(), settings.lpArguments() << path);
 }
@@ -88,7 +90,7 @@ TEST_F(LpPrintSpoolerTest, SpoolsAPlainPdfItselfWithTheSettingsOptions) {
 TEST_F(LpPrintSpoolerTest, SpoolsAPasswordOpenedPdfAsAPrivateDecryptedCopyThatGoesAway) {
     const auto pdf = unlockedJob();
     FakeLp lp;
-    const PrintResult result = LpPrintSpooler(lp.program()).print(*pdf, settings);
+    const PrintResult result = LpPrintSpooler(tasks, lp.program()).print(*pdf, settings);
     EXPECT_TRUE(result.succeeded);
     const QString spooledPath = lp.arguments().last();
     EXPECT_NE(spooledPath, pdf->path());
@@ -118,7 +120,7 @@ TEST_F(LpPrintSpoolerTest, AFailureCarriesThePrintCommandsTextAndTheCopyStillGoe
         SCOPED_TRACE(c.name);
         FakeLp lp(c.body);
         const PrintResult result =
-            LpPrintSpooler(lp.program(), c.timeout).print(*unlockedJob(), settings);
+            LpPrintSpooler(tasks, lp.program(), c.timeout).print(*unlockedJob(), settings);
         EXPECT_FALSE(result.succeeded);
         EXPECT_TRUE(result.errorText.contains(c.errorText)) << result.errorText.toStdString();
         EXPECT_EQ(staged(), QStringList{QStringLiteral("job.ppf")});
@@ -126,15 +128,15 @@ TEST_F(LpPrintSpoolerTest, AFailureCarriesThePrintCommandsTextAndTheCopyStillGoe
 }
 
 TEST_F(LpPrintSpoolerTest, NothingRunsForAMissingCommandOrALockedDocument) {
-    const PrintResult missing =
-        LpPrintSpooler(staging.filePath(QStringLiteral("no-lp"))).print(*unlockedJob(), settings);
+    const PrintResult missing = LpPrintSpooler(tasks, staging.filePath(QStringLiteral("no-lp")))
+                                    .print(*unlockedJob(), settings);
     EXPECT_FALSE(missing.succeeded);
     EXPECT_TRUE(missing.errorText.contains(QStringLiteral("could not be started")));
     EXPECT_EQ(staged(), QStringList{QStringLiteral("job.ppf")});
 
     FakeLp lp;
     const PrintResult locked =
-        LpPrintSpooler(lp.program())
+        LpPrintSpooler(tasks, lp.program())
             .print(*RendererPrograms::open(staging.filePath(QStringLiteral("job.ppf"))), settings);
     EXPECT_FALSE(locked.succeeded);
     EXPECT_TRUE(lp.record(QStringLiteral("arguments")).isEmpty());

@@ -2,18 +2,13 @@
 
 #include "platform/pdf/PdfDocument.h"
 #include "platform/print/PrintSettings.h"
+#include "platform/process/TaskRunner.h"
 
-#include <QEventLoop>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryFile>
-#include <QTimer>
 
 namespace dravelo {
 namespace {
-
-constexpr int startTimeoutMs = 5000;
-constexpr int killTimeoutMs = 2000;
 
 PrintResult failure(const QString& text) {
     return {false, text};
@@ -21,8 +16,10 @@ PrintResult failure(const QString& text) {
 
 } // namespace
 
-LpPrintSpooler::LpPrintSpooler(QString lpProgram, std::chrono::milliseconds timeout)
-    : lpProgram_(std::move(lpProgram))
+LpPrintSpooler::LpPrintSpooler(TaskRunner& tasks, QString lpProgram,
+                               std::chrono::milliseconds timeout)
+    : tasks_(tasks)
+    , lpProgram_(std::move(lpProgram))
     , timeout_(timeout) {}
 
 PrintResult LpPrintSpooler::print(const PdfDocument& document, const PrintSettings& settings) {
@@ -30,7 +27,7 @@ PrintResult LpPrintSpooler::print(const PdfDocument& document, const PrintSettin
         return failure(QStringLiteral("%1 is not a PDF that can be opened").arg(document.path()));
     }
     if (!document.wasUnlockedWithPassword()) {
-        return spool(document.path(), settings);
+        return printFile(document.path(), settings);
     }
     // CUPS stops an encrypted PDF as "invalid password": print a decrypted
     // copy, private to the user, that goes away whatever happens.
@@ -45,50 +42,38 @@ PrintResult LpPrintSpooler::print(const PdfDocument& document, const PrintSettin
     if (!document.writeUnencryptedCopy(copy.fileName())) {
         return failure(QStringLiteral("Cannot make a printable copy of %1").arg(document.path()));
     }
-    return spool(copy.fileName(), settings);
+    return printFile(copy.fileName(), settings);
 }
 
-PrintResult LpPrintSpooler::spool(const QString& file, const PrintSettings& settings) const {
-    QProcess lp;
-    lp.setProgram(lpProgram_);
-    lp.setArguments(settings.lpArguments() << file);
-    lp.start(QIODevice::ReadOnly);
-    if (!lp.waitForStarted(startTimeoutMs)) {
-        return failure(
-            QStringLiteral("%1 could not be started: %2").arg(lpProgram_, lp.errorString()));
+PrintResult LpPrintSpooler::printFile(const QString& file, const PrintSettings& settings) const {
+    const TaskResult result = tasks_.run(lpProgram_, settings.lpArguments() << file, timeout_);
+    const QString failed = failureText(result);
+    return failed.isEmpty() ? PrintResult{true, {}} : failure(failed);
+}
+
+QString LpPrintSpooler::failureText(const TaskResult& result) const {
+    const QString detail =
+        result.errorText.isEmpty() ? QString() : QStringLiteral(": %1").arg(result.errorText);
+    switch (result.outcome) {
+    case TaskResult::Outcome::Exited:
+        if (result.exitCode == 0) {
+            return {};
+        }
+        return result.errorText.isEmpty()
+                   ? QStringLiteral("the print command exited with status %1").arg(result.exitCode)
+                   : result.errorText;
+    case TaskResult::Outcome::TimedOut:
+        return QStringLiteral("the print command did not finish within %1 s and was ended%2")
+            .arg(std::chrono::duration_cast<std::chrono::seconds>(timeout_).count())
+            .arg(detail);
+    case TaskResult::Outcome::CutShort:
+        return QStringLiteral("the client quit before the print command finished");
+    case TaskResult::Outcome::Crashed:
+        return QStringLiteral("the print command crashed%1").arg(detail);
+    case TaskResult::Outcome::FailedToStart:
+        return QStringLiteral("%1 could not be started%2").arg(lpProgram_, detail);
     }
-    // Wait in an event loop of our own, so windows keep painting and a quit
-    // ends the wait at once.
-    QEventLoop loop;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&lp, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    deadline.start(timeout_);
-    if (lp.state() != QProcess::NotRunning) {
-        loop.exec();
-    }
-    if (lp.state() != QProcess::NotRunning) {
-        lp.kill();
-        lp.waitForFinished(killTimeoutMs);
-        return failure(
-            deadline.isActive()
-                ? QStringLiteral("%1 was stopped as the client quit").arg(lpProgram_)
-                : QStringLiteral("%1 did not finish within %2 s and was stopped")
-                      .arg(lpProgram_)
-                      .arg(std::chrono::duration_cast<std::chrono::seconds>(timeout_).count()));
-    }
-    if (lp.exitStatus() == QProcess::CrashExit) {
-        return failure(QStringLiteral("%1 crashed").arg(lpProgram_));
-    }
-    if (lp.exitCode() != 0) {
-        const QString errorText = QString::fromLocal8Bit(lp.readAllStandardError()).trimmed();
-        return failure(
-            errorText.isEmpty()
-                ? QStringLiteral("%1 exited with status %2").arg(lpProgram_).arg(lp.exitCode())
-                : errorText);
-    }
-    return {true, {}};
+    return {};
 }
 
 } // namespace dravelo

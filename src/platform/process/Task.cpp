@@ -4,13 +4,15 @@
 #include "platform/core/MainThread.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QProcess>
+#include <QThread>
+#include <QTimer>
 
 namespace dravelo {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 
 constexpr int killGraceMs = 1000;
 // How often a waiting run looks whether it was cut short.
@@ -72,20 +74,62 @@ TaskResult Task::run(const QString& program, const QStringList& arguments,
         return {TaskResult::Outcome::FailedToStart, -1, process.errorString()};
     }
     const Clock::time_point deadline = Clock::now() + timeout;
-    while (process.state() != QProcess::NotRunning &&
-           !process.waitForFinished(static_cast<int>(waitSlice.count()))) {
-        const Clock::time_point now = Clock::now();
-        const bool cut = now.time_since_epoch().count() >= cutShortAt_.load();
-        if (cut || now >= deadline) {
-            endChild(process);
-            return {cut ? TaskResult::Outcome::CutShort : TaskResult::Outcome::TimedOut, -1,
-                    errorTextOf(process)};
-        }
+    const bool onUiThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+    const std::optional<TaskResult::Outcome> ended =
+        onUiThread ? waitInEventLoop(process, deadline) : waitBlocking(process, deadline);
+    if (ended) {
+        endChild(process);
+        return {*ended, -1, errorTextOf(process)};
     }
     if (process.exitStatus() == QProcess::CrashExit) {
         return {TaskResult::Outcome::Crashed, -1, errorTextOf(process)};
     }
     return {TaskResult::Outcome::Exited, process.exitCode(), errorTextOf(process)};
+}
+
+bool Task::isCutShort(Clock::time_point now) const {
+    return now.time_since_epoch().count() >= cutShortAt_.load();
+}
+
+std::optional<TaskResult::Outcome> Task::waitBlocking(QProcess& process,
+                                                      Clock::time_point deadline) const {
+    while (process.state() != QProcess::NotRunning &&
+           !process.waitForFinished(static_cast<int>(waitSlice.count()))) {
+        const Clock::time_point now = Clock::now();
+        if (isCutShort(now)) {
+            return TaskResult::Outcome::CutShort;
+        }
+        if (now >= deadline) {
+            return TaskResult::Outcome::TimedOut;
+        }
+    }
+    return std::nullopt;
+}
+
+// The UI keeps painting and answering meanwhile; quitting the application
+// ends every event loop, and with it the wait.
+std::optional<TaskResult::Outcome> Task::waitInEventLoop(QProcess& process,
+                                                         Clock::time_point deadline) const {
+    if (process.state() == QProcess::NotRunning) {
+        return std::nullopt;
+    }
+    QEventLoop loop;
+    std::optional<TaskResult::Outcome> ended = TaskResult::Outcome::CutShort;
+    QObject::connect(&process, &QProcess::finished, &loop, [&] {
+        ended.reset();
+        loop.quit();
+    });
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
+        const Clock::time_point now = Clock::now();
+        if (isCutShort(now) || now >= deadline) {
+            ended = isCutShort(now) ? TaskResult::Outcome::CutShort : TaskResult::Outcome::TimedOut;
+            loop.quit();
+        }
+    });
+    watch.start(waitSlice);
+    loop.exec();
+    return process.state() == QProcess::NotRunning ? std::nullopt : ended;
 }
 
 bool Task::launch(const QString& program, const QStringList& arguments) {

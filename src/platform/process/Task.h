@@ -3,14 +3,20 @@
 #include "platform/process/TaskRunner.h"
 
 #include <atomic>
+#include <chrono>
 #include <limits>
+#include <optional>
+
+class QProcess;
 
 namespace dravelo {
 
 // Runs child processes with QProcess. The child's output goes to our own
 // stdout; its error output is kept for the result (launched programs: for
-// the log line on failure). Safe to use from any thread; launched programs
-// are started and watched from the UI thread's event loop.
+// the log line on failure). Safe to use from any thread. A run on the UI
+// thread waits in an event loop of its own, so the UI stays responsive and a
+// quit ends the wait at once; elsewhere it blocks. Launched programs are
+// started and watched from the UI thread's event loop.
 class Task : public TaskRunner {
 public:
     TaskResult run(const QString& program, const QStringList& arguments,
@@ -19,6 +25,15 @@ public:
     void cutShort(std::chrono::milliseconds grace) override;
 
 private:
+    using Clock = std::chrono::steady_clock;
+
+    bool isCutShort(Clock::time_point now) const;
+    // How the wait ended early, or nothing once the child has ended.
+    std::optional<TaskResult::Outcome> waitBlocking(QProcess& process,
+                                                    Clock::time_point deadline) const;
+    std::optional<TaskResult::Outcome> waitInEventLoop(QProcess& process,
+                                                       Clock::time_point deadline) const;
+
     // When runs are cut short, on the steady clock; never until cutShort().
     std::atomic<std::chrono::steady_clock::rep> cutShortAt_{
         std::numeric_limits<std::chrono::steady_clock::rep>::max()};
