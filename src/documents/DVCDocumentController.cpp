@@ -19,10 +19,8 @@
 
 namespace dravelo {
 
-DVCDocumentController::DVCDocumentController(DVCMyDocument& document, const QString& windowNibName)
-    : document_(document) {
-    setObjectName(windowNibName);
-}
+DVCDocumentController::DVCDocumentController(DVCMyDocument& document)
+    : document_(document) {}
 
 DVCDocumentController::~DVCDocumentController() = default;
 

@@ -28,7 +28,7 @@ class DVCDocumentController : public WindowController {
     Q_OBJECT
 
 public:
-    DVCDocumentController(DVCMyDocument& document, const QString& windowNibName);
+    explicit DVCDocumentController(DVCMyDocument& document);
     ~DVCDocumentController() override;
 
     static QSizeF sizeOfPDFDocument(const PdfDocument* document);

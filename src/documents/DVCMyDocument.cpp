@@ -29,7 +29,7 @@ QString DVCMyDocument::windowNibName() {
 }
 
 void DVCMyDocument::makeWindowControllers() {
-    addWindowController(new DVCDocumentController(*this, windowNibName()));
+    addWindowController(new DVCDocumentController(*this));
 }
 
 void DVCMyDocument::setFileURL(const QString& path) {

@@ -11,6 +11,7 @@
 #include "platform/files/FileManager.h"
 #include "platform/network/SystemNetworkAccess.h"
 #include "server/JobPackage.h"
+#include "server/JobTransfer.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -33,71 +34,6 @@ constexpr qint64 jobPackageType = 200002;
 constexpr std::chrono::seconds stopLimit{3};
 // Longer messages are logged by their start and their length.
 constexpr qsizetype loggedMessageLength = 64 * 1024;
-
-// A job under way: its package and the private temporary files in the home
-// directory that its two bodies were downloaded into. Whatever was not put
-// in place is deleted with it.
-class JobTransfer {
-public:
-    explicit JobTransfer(JobPackage job)
-        : job_(std::move(job)) {}
-    ~JobTransfer() { discard(); }
-
-    JobTransfer(const JobTransfer&) = delete;
-    JobTransfer& operator=(const JobTransfer&) = delete;
-
-    JobPackage& job() { return job_; }
-    bool failed() const { return failed_; }
-
-    // Takes a download's outcome; a failure is logged, and the job left on
-    // the server.
-    void took(JobPackage::File file, const HttpClient::Outcome& outcome) {
-        if (outcome.kind == HttpClient::Outcome::Succeeded) {
-            temporary(file) = outcome.filePath;
-            return;
-        }
-        failed_ = true;
-        const QString what = outcome.kind == HttpClient::Outcome::WriteFailed
-                                 ? QStringLiteral("Could not write")
-                                 : QStringLiteral("Could not download");
-        log(QStringLiteral("%1 %2: %3; the job stays on the server.")
-                .arg(what, job_.localPath(file), outcome.error));
-    }
-
-    // Renames both files into place, print data first, so that the
-    // configuration, which announces the job, never appears without it.
-    bool place() {
-        for (const JobPackage::File file :
-             {JobPackage::File::PrintData, JobPackage::File::Configuration}) {
-            const QString target = job_.localPath(file);
-            if (!FileManager::replaceItem(temporary(file), target)) {
-                log(QStringLiteral("Could not write %1: %2; the job stays on the server.")
-                        .arg(target, QString::fromLocal8Bit(std::strerror(errno))));
-                return false;
-            }
-            temporary(file).clear();
-        }
-        return true;
-    }
-
-    void discard() {
-        for (QString& path : temporaries_) {
-            if (!path.isEmpty()) {
-                QFile::remove(path);
-                path.clear();
-            }
-        }
-    }
-
-private:
-    QString& temporary(JobPackage::File file) {
-        return temporaries_.at(file == JobPackage::File::PrintData ? 0 : 1);
-    }
-
-    JobPackage job_;
-    std::array<QString, 2> temporaries_;
-    bool failed_ = false;
-};
 
 } // namespace
 
@@ -255,8 +191,7 @@ QString DVCWebsocket::Session::auth() const {
 }
 
 QByteArray DVCWebsocket::Session::genClientPackageData() const {
-    const QString machineName =
-        defaults_.stringForKey(Settings::clientName).value_or(QString());
+    const QString machineName = defaults_.stringForKey(Settings::clientName).value_or(QString());
     const QJsonObject data{{QStringLiteral("MachineName"), machineName},
                            {QStringLiteral("IPAddress"), DVCWebsocket::getIP()}};
     const QJsonObject package{{QStringLiteral("type"), clientPackageType},

@@ -29,11 +29,11 @@ public:
     // The widget whose size is the window's content size: the rest of the
     // window (menu bar, status line) comes on top of it. A view given here
     // that lives in another window moves into this one.
-    QWidget* contentView() const { return contentView_; }
     void setContentView(QWidget* view);
 
-    bool isExcludedFromWindowsMenu() const { return excludedFromWindowsMenu_; }
-    void setExcludedFromWindowsMenu(bool excluded) { excludedFromWindowsMenu_ = excluded; }
+    // The client's window model takes a hidden window out of the Windows
+    // menu; this desktop has no such menu, so there is nothing to do.
+    void setExcludedFromWindowsMenu(bool) {}
 
     // Shows the window in front of the client's others, with the keyboard
     // focus only when the client may take it (see UserActivation). A window
@@ -54,7 +54,6 @@ private:
     Kind kind_;
     QSize contentSize_;
     QPointer<QWidget> contentView_;
-    bool excludedFromWindowsMenu_ = false;
 };
 
 } // namespace dravelo

@@ -78,10 +78,8 @@ public:
 
     // The clipboard Copy writes to; without one Copy does nothing.
     void setPasteboard(Pasteboard* pasteboard) { pasteboard_ = pasteboard; }
-    Pasteboard* pasteboard() const { return pasteboard_; }
 
     bool hasSelection() const { return !selectionText_.isEmpty(); }
-    QString selectedText() const { return selectionText_; }
     void clearSelection();
 
     // Copies the selected text.
