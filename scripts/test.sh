@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the client and runs every test: unit, integration and system tests
+# Checks the format of the C++ sources, builds the client and runs every test: unit, integration and system tests
 # (each starts the peers it needs: X server, D-Bus sessions, keyring, print
 # scheduler, FUSE mounts), a short fuzzing run, the unit and integration
 # tests again under AddressSanitizer and UndefinedBehaviorSanitizer, and the
@@ -8,6 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
+scripts/check-format.sh
 cmake --preset default >/dev/null
 cmake --build --preset default -j"$(nproc)"
 

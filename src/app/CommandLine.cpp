@@ -35,23 +35,23 @@ CommandLine::CommandLine(const QStringList& arguments) {
     for (const QString& argument : arguments) {
         // The first of --help and --version answers; both print and exit.
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
-            if (m_request == Request::StartClient) {
-                m_request = Request::ShowHelp;
+            if (request_ == Request::StartClient) {
+                request_ = Request::ShowHelp;
             }
         } else if (argument == QLatin1String("--version")) {
-            if (m_request == Request::StartClient) {
-                m_request = Request::ShowVersion;
+            if (request_ == Request::StartClient) {
+                request_ = Request::ShowVersion;
             }
         } else {
-            m_request = Request::Refuse;
-            m_refused = argument;
+            request_ = Request::Refuse;
+            refused_ = argument;
             return;
         }
     }
 }
 
 int CommandLine::answer(const QString& version, const QString& userGuide) const {
-    switch (m_request) {
+    switch (request_) {
     case Request::ShowHelp:
         print(stdout, helpText(userGuide));
         return 0;
@@ -61,7 +61,7 @@ int CommandLine::answer(const QString& version, const QString& userGuide) const 
     case Request::Refuse:
         log(QStringLiteral("Unknown argument \"%1\": the client takes no options but --help and "
                            "--version.")
-                .arg(m_refused));
+                .arg(refused_));
         print(stderr, QStringLiteral("Try 'dravelo --help'.\n"));
         return kUsageError;
     case Request::StartClient:

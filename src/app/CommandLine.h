@@ -15,14 +15,14 @@ public:
     // The arguments after the program's name.
     explicit CommandLine(const QStringList& arguments);
 
-    Request request() const { return m_request; }
+    Request request() const { return request_; }
 
     // Prints the help, the version or the refusal; returns the exit status.
     int answer(const QString& version, const QString& userGuide) const;
 
 private:
-    Request m_request = Request::StartClient;
-    QString m_refused;
+    Request request_ = Request::StartClient;
+    QString refused_;
 };
 
 } // namespace dravelo

@@ -5,8 +5,8 @@
 
 // libsecret's headers (through Keychain's sources) come before Qt headers.
 #include "platform/keyring/Keychain.h"
-#include "platform/core/Log.h"
 #include "base/DVCKeyring.h"
+#include "platform/core/Log.h"
 
 #include <gtest/gtest.h>
 

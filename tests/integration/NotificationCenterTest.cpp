@@ -4,8 +4,8 @@
 //   NotificationHungService  a recorder owns the service and never answers
 //   NotificationWithoutService  no service on the bus, or no bus at all
 // NOTIFICATION_RECORD names the recorder's file of Notify calls.
-#include "platform/desktop/UserNotificationCenter.h"
 #include "base/DVCNotificationCenter.h"
+#include "platform/desktop/UserNotificationCenter.h"
 #include "support/LogRecorder.h"
 
 #include <gtest/gtest.h>

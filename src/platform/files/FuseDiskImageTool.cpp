@@ -79,9 +79,9 @@ void prepareVolumeRoot(const QString& mountPoint) {
 } // namespace
 
 FuseDiskImageTool::FuseDiskImageTool(const QString& fuseDevice)
-    : m_mkfs(findProgram(QStringLiteral("mkfs.ext4")))
-    , m_fuse2fs(findProgram(QStringLiteral("fuse2fs")))
-    , m_fusermount(findProgram(QStringLiteral("fusermount3"))) {
+    : mkfs_(findProgram(QStringLiteral("mkfs.ext4")))
+    , fuse2fs_(findProgram(QStringLiteral("fuse2fs")))
+    , fusermount_(findProgram(QStringLiteral("fusermount3"))) {
     const QString reason = unavailableReason(fuseDevice);
     if (!reason.isEmpty()) {
         usePlainDirectories(reason);
@@ -91,18 +91,18 @@ FuseDiskImageTool::FuseDiskImageTool(const QString& fuseDevice)
 FuseDiskImageTool::~FuseDiskImageTool() = default;
 
 DiskImageTool::Mode FuseDiskImageTool::mode() const {
-    return m_mode.load();
+    return mode_.load();
 }
 
 QString FuseDiskImageTool::unavailableReason(const QString& fuseDevice) const {
     QStringList missing;
-    if (m_mkfs.isEmpty()) {
+    if (mkfs_.isEmpty()) {
         missing << QStringLiteral("mkfs.ext4");
     }
-    if (m_fuse2fs.isEmpty()) {
+    if (fuse2fs_.isEmpty()) {
         missing << QStringLiteral("fuse2fs");
     }
-    if (m_fusermount.isEmpty()) {
+    if (fusermount_.isEmpty()) {
         missing << QStringLiteral("fusermount3");
     }
     if (!missing.isEmpty()) {
@@ -117,15 +117,15 @@ QString FuseDiskImageTool::unavailableReason(const QString& fuseDevice) const {
 }
 
 void FuseDiskImageTool::usePlainDirectories(const QString& reason) {
-    m_plainReason = reason;
-    m_mode = Mode::PlainDirectory;
+    plainReason_ = reason;
+    mode_ = Mode::PlainDirectory;
 }
 
 DiskImageTool::AttachResult FuseDiskImageTool::preparePlainDirectory(const QString& mountPoint) {
-    if (!m_plainAnnounced) {
-        m_plainAnnounced = true;
+    if (!plainAnnounced_) {
+        plainAnnounced_ = true;
         log(QStringLiteral("FUSE cannot be used (%1); the drop volume at %2 is a plain directory.")
-                .arg(m_plainReason, mountPoint));
+                .arg(plainReason_, mountPoint));
     }
     return claimMountPoint(mountPoint);
 }
@@ -133,7 +133,7 @@ DiskImageTool::AttachResult FuseDiskImageTool::preparePlainDirectory(const QStri
 // The tool empties, and mounts over, only a folder it made or found empty:
 // whatever else is at the mount point belongs to the user.
 DiskImageTool::AttachResult FuseDiskImageTool::claimMountPoint(const QString& mountPoint) {
-    if (m_claimedMountPoints.contains(mountPoint) &&
+    if (claimedMountPoints_.contains(mountPoint) &&
         FileManager::entryKind(mountPoint) == FileManager::EntryKind::Directory) {
         return AttachResult::Attached;
     }
@@ -157,13 +157,13 @@ DiskImageTool::AttachResult FuseDiskImageTool::claimMountPoint(const QString& mo
             return AttachResult::MountPointInUse;
         }
     }
-    m_claimedMountPoints.insert(mountPoint);
+    claimedMountPoints_.insert(mountPoint);
     return AttachResult::Attached;
 }
 
 bool FuseDiskImageTool::createImage(const QString& imagePath, qint64 sizeBytes,
                                     const QString& volumeName) {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex_);
     const QByteArray path = nativePath(imagePath);
     const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
@@ -187,7 +187,7 @@ bool FuseDiskImageTool::createImage(const QString& imagePath, qint64 sizeBytes,
 bool FuseDiskImageTool::formatImage(const QString& imagePath, const QString& volumeName) {
     const QString rootOwner = QStringLiteral("root_owner=%1:%2").arg(::getuid()).arg(::getgid());
     const std::optional<int> status = TiedChildProcess::run(
-        m_mkfs,
+        mkfs_,
         {QStringLiteral("-q"), QStringLiteral("-F"), QStringLiteral("-b"), QStringLiteral("4096"),
          QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-O"),
          QStringLiteral("^has_journal"), QStringLiteral("-L"), volumeName, QStringLiteral("-E"),
@@ -203,13 +203,13 @@ bool FuseDiskImageTool::formatImage(const QString& imagePath, const QString& vol
 
 DiskImageTool::AttachResult FuseDiskImageTool::attachImage(const QString& imagePath,
                                                            const QString& mountPoint) {
-    std::lock_guard lock(m_mutex);
-    if (m_mountChild) {
-        if (m_mountChildAt == mountPoint && m_mountChild->isRunning() &&
+    std::lock_guard lock(mutex_);
+    if (mountChild_) {
+        if (mountChildAt_ == mountPoint && mountChild_->isRunning() &&
             MountTable::hasFuseMountAt(mountPoint)) {
             return AttachResult::Attached;
         }
-        detach(m_mountChildAt);
+        detach(mountChildAt_);
     }
     if (mode() == Mode::FuseVolume) {
         // A volume left at the mount point would hide the new one, or, when
@@ -243,7 +243,7 @@ FuseDiskImageTool::MountResult FuseDiskImageTool::mountVolume(const QString& ima
     // hidden ".fuse_hidden…" file; hard_remove deletes it at once.
     const QStringList arguments = {imagePath, mountPoint, QStringLiteral("-f"),
                                    QStringLiteral("-o"), QStringLiteral("hard_remove")};
-    if (!child->start(m_fuse2fs, arguments)) {
+    if (!child->start(fuse2fs_, arguments)) {
         return MountResult::MountRefused;
     }
     const MountResult result = waitForMount(*child, imagePath, mountPoint);
@@ -252,8 +252,8 @@ FuseDiskImageTool::MountResult FuseDiskImageTool::mountVolume(const QString& ima
         unmountAll(mountPoint);
         return result;
     }
-    m_mountChild = std::move(child);
-    m_mountChildAt = mountPoint;
+    mountChild_ = std::move(child);
+    mountChildAt_ = mountPoint;
     prepareVolumeRoot(mountPoint);
     return MountResult::Mounted;
 }
@@ -288,30 +288,30 @@ FuseDiskImageTool::MountResult FuseDiskImageTool::waitForMount(const TiedChildPr
 }
 
 void FuseDiskImageTool::forceDetach(const QString& mountPoint) {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex_);
     detach(mountPoint);
 }
 
 void FuseDiskImageTool::detach(const QString& mountPoint) {
     unmountAll(mountPoint);
-    if (m_mountChild && m_mountChildAt == mountPoint) {
+    if (mountChild_ && mountChildAt_ == mountPoint) {
         endMountChild();
         unmountAll(mountPoint);
     }
-    if (mode() == Mode::PlainDirectory && m_claimedMountPoints.contains(mountPoint) &&
+    if (mode() == Mode::PlainDirectory && claimedMountPoints_.contains(mountPoint) &&
         !FileManager::emptyDirectory(mountPoint)) {
         log(QStringLiteral("Could not empty %1.").arg(mountPoint));
     }
 }
 
 void FuseDiskImageTool::cleanStaleMount(const QString& mountPoint) {
-    std::lock_guard lock(m_mutex);
-    if (m_mountChild && m_mountChildAt == mountPoint) {
-        if (m_mountChild->isRunning()) {
+    std::lock_guard lock(mutex_);
+    if (mountChild_ && mountChildAt_ == mountPoint) {
+        if (mountChild_->isRunning()) {
             return;
         }
-        m_mountChild.reset();
-        m_mountChildAt.clear();
+        mountChild_.reset();
+        mountChildAt_.clear();
     }
     if (MountTable::hasFuseMountAt(mountPoint)) {
         log(QStringLiteral("Unmounting the volume left at %1.").arg(mountPoint));
@@ -331,17 +331,16 @@ void FuseDiskImageTool::unmountAll(const QString& mountPoint) {
 // plain unmount; a lazy one detaches it at once and lets it go when the last
 // user lets go.
 bool FuseDiskImageTool::unmount(const QString& mountPoint) {
-    if (m_fusermount.isEmpty()) {
+    if (fusermount_.isEmpty()) {
         log(QStringLiteral("Cannot unmount %1: fusermount3 is not installed.").arg(mountPoint));
         return false;
     }
-    if (TiedChildProcess::run(m_fusermount, {QStringLiteral("-u"), mountPoint}, unmountTimeout) ==
+    if (TiedChildProcess::run(fusermount_, {QStringLiteral("-u"), mountPoint}, unmountTimeout) ==
         0) {
         return true;
     }
     log(QStringLiteral("Unmounting %1 failed; detaching it lazily.").arg(mountPoint));
-    if (TiedChildProcess::run(m_fusermount,
-                              {QStringLiteral("-u"), QStringLiteral("-z"), mountPoint},
+    if (TiedChildProcess::run(fusermount_, {QStringLiteral("-u"), QStringLiteral("-z"), mountPoint},
                               unmountTimeout) == 0) {
         return true;
     }
@@ -354,13 +353,13 @@ bool FuseDiskImageTool::unmount(const QString& mountPoint) {
 // (on SIGTERM it unmounts its volume; after SIGKILL the caller unmounts the
 // dead volume).
 void FuseDiskImageTool::endMountChild() {
-    if (!m_mountChild->waitForExit(childExitAfterUnmount)) {
+    if (!mountChild_->waitForExit(childExitAfterUnmount)) {
         log(QStringLiteral("fuse2fs still serves %1 after the unmount; stopping it.")
-                .arg(m_mountChildAt));
-        m_mountChild->stop(stopGrace);
+                .arg(mountChildAt_));
+        mountChild_->stop(stopGrace);
     }
-    m_mountChild.reset();
-    m_mountChildAt.clear();
+    mountChild_.reset();
+    mountChildAt_.clear();
 }
 
 } // namespace dravelo

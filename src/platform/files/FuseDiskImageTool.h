@@ -52,18 +52,18 @@ private:
     bool unmount(const QString& mountPoint);
     void endMountChild();
 
-    const QString m_mkfs;
-    const QString m_fuse2fs;
-    const QString m_fusermount;
-    std::atomic<Mode> m_mode{Mode::FuseVolume};
+    const QString mkfs_;
+    const QString fuse2fs_;
+    const QString fusermount_;
+    std::atomic<Mode> mode_{Mode::FuseVolume};
 
-    std::mutex m_mutex; // held for each whole operation; guards the members below
-    QString m_plainReason;
-    bool m_plainAnnounced = false;
-    std::unique_ptr<TiedChildProcess> m_mountChild;
-    QString m_mountChildAt;
+    std::mutex mutex_; // held for each whole operation; guards the members below
+    QString plainReason_;
+    bool plainAnnounced_ = false;
+    std::unique_ptr<TiedChildProcess> mountChild_;
+    QString mountChildAt_;
     // Mount points this tool made, or found empty, in this run.
-    QSet<QString> m_claimedMountPoints;
+    QSet<QString> claimedMountPoints_;
 };
 
 } // namespace dravelo

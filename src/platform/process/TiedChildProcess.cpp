@@ -186,7 +186,7 @@ void superviseChild(std::shared_ptr<State> state, std::vector<QByteArray> argume
 } // namespace
 
 TiedChildProcess::TiedChildProcess()
-    : m_state(std::make_shared<State>()) {}
+    : state_(std::make_shared<State>()) {}
 
 TiedChildProcess::~TiedChildProcess() {
     if (isRunning()) {
@@ -200,71 +200,71 @@ bool TiedChildProcess::start(const QString& program, const QStringList& argument
         encoded.push_back(QFile::encodeName(argument));
     }
     {
-        std::lock_guard lock(m_state->mutex);
-        if (m_state->phase != Phase::Idle) {
+        std::lock_guard lock(state_->mutex);
+        if (state_->phase != Phase::Idle) {
             log(QStringLiteral("Cannot start %1: this object ran a child already.").arg(program));
             return false;
         }
-        m_state->phase = Phase::Starting;
-        m_state->commandLine = describe(program, arguments);
+        state_->phase = Phase::Starting;
+        state_->commandLine = describe(program, arguments);
     }
     try {
-        std::thread(superviseChild, m_state, std::move(encoded), connection).detach();
+        std::thread(superviseChild, state_, std::move(encoded), connection).detach();
     } catch (const std::system_error& error) {
-        publishStart(*m_state, -1, error.code().value());
+        publishStart(*state_, -1, error.code().value());
     }
-    std::unique_lock lock(m_state->mutex);
-    m_state->changed.wait(lock, [this] { return m_state->phase != Phase::Starting; });
-    if (m_state->startError != 0) {
+    std::unique_lock lock(state_->mutex);
+    state_->changed.wait(lock, [this] { return state_->phase != Phase::Starting; });
+    if (state_->startError != 0) {
         log(QStringLiteral("Cannot start %1: %2")
-                .arg(m_state->commandLine,
-                     QString::fromLocal8Bit(std::strerror(m_state->startError))));
+                .arg(state_->commandLine,
+                     QString::fromLocal8Bit(std::strerror(state_->startError))));
         return false;
     }
     return true;
 }
 
 bool TiedChildProcess::isRunning() const {
-    std::lock_guard lock(m_state->mutex);
-    return m_state->phase == Phase::Running;
+    std::lock_guard lock(state_->mutex);
+    return state_->phase == Phase::Running;
 }
 
 std::optional<pid_t> TiedChildProcess::pid() const {
-    std::lock_guard lock(m_state->mutex);
-    return m_state->phase == Phase::Running ? std::optional<pid_t>(m_state->pid) : std::nullopt;
+    std::lock_guard lock(state_->mutex);
+    return state_->phase == Phase::Running ? std::optional<pid_t>(state_->pid) : std::nullopt;
 }
 
 bool TiedChildProcess::waitForExit(std::chrono::milliseconds timeout) const {
-    std::unique_lock lock(m_state->mutex);
-    return m_state->changed.wait_for(lock, timeout, [this] {
-        return m_state->phase == Phase::Ended || m_state->phase == Phase::Idle;
+    std::unique_lock lock(state_->mutex);
+    return state_->changed.wait_for(lock, timeout, [this] {
+        return state_->phase == Phase::Ended || state_->phase == Phase::Idle;
     });
 }
 
 std::optional<int> TiedChildProcess::exitCode() const {
-    std::lock_guard lock(m_state->mutex);
-    const std::optional<int> status = m_state->waitStatus;
-    if (m_state->phase != Phase::Ended || !status || !WIFEXITED(*status)) {
+    std::lock_guard lock(state_->mutex);
+    const std::optional<int> status = state_->waitStatus;
+    if (state_->phase != Phase::Ended || !status || !WIFEXITED(*status)) {
         return std::nullopt;
     }
     return WEXITSTATUS(*status);
 }
 
 std::optional<int> TiedChildProcess::endingSignal() const {
-    std::lock_guard lock(m_state->mutex);
-    const std::optional<int> status = m_state->waitStatus;
-    if (m_state->phase != Phase::Ended || !status || !WIFSIGNALED(*status)) {
+    std::lock_guard lock(state_->mutex);
+    const std::optional<int> status = state_->waitStatus;
+    if (state_->phase != Phase::Ended || !status || !WIFSIGNALED(*status)) {
         return std::nullopt;
     }
     return WTERMSIG(*status);
 }
 
 bool TiedChildProcess::sendSignal(int signal) const {
-    std::lock_guard lock(m_state->mutex);
-    if (m_state->phase != Phase::Running) {
+    std::lock_guard lock(state_->mutex);
+    if (state_->phase != Phase::Running) {
         return false;
     }
-    ::kill(m_state->pid, signal);
+    ::kill(state_->pid, signal);
     return true;
 }
 
@@ -276,12 +276,12 @@ bool TiedChildProcess::stop(std::chrono::milliseconds grace) {
     if (!sendSignal(SIGTERM) || waitForExit(grace)) {
         return true;
     }
-    log(QStringLiteral("%1 did not end on SIGTERM; killing it.").arg(m_state->commandLine));
+    log(QStringLiteral("%1 did not end on SIGTERM; killing it.").arg(state_->commandLine));
     sendSignal(SIGKILL);
     if (waitForExit(grace)) {
         return true;
     }
-    log(QStringLiteral("%1 did not end on SIGKILL.").arg(m_state->commandLine));
+    log(QStringLiteral("%1 did not end on SIGKILL.").arg(state_->commandLine));
     return false;
 }
 

@@ -68,7 +68,7 @@ public:
 private:
     bool sendSignal(int signal) const;
 
-    std::shared_ptr<State> m_state;
+    std::shared_ptr<State> state_;
 };
 
 } // namespace dravelo

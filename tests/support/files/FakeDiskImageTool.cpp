@@ -11,8 +11,8 @@ namespace dravelo {
 bool FakeDiskImageTool::createImage(const QString& imagePath, qint64 sizeBytes,
                                     const QString& volumeName) {
     record(QStringLiteral("createImage"), {imagePath, QString::number(sizeBytes), volumeName});
-    std::lock_guard lock(m_mutex);
-    if (!m_createSucceeds || QFileInfo::exists(imagePath)) {
+    std::lock_guard lock(mutex_);
+    if (!createSucceeds_ || QFileInfo::exists(imagePath)) {
         return false;
     }
     QFile image(imagePath);
@@ -22,22 +22,22 @@ bool FakeDiskImageTool::createImage(const QString& imagePath, qint64 sizeBytes,
 DiskImageTool::AttachResult FakeDiskImageTool::attachImage(const QString& imagePath,
                                                            const QString& mountPoint) {
     record(QStringLiteral("attachImage"), {imagePath, mountPoint});
-    std::lock_guard lock(m_mutex);
-    if (m_attachResult != AttachResult::Attached) {
-        return m_attachResult;
+    std::lock_guard lock(mutex_);
+    if (attachResult_ != AttachResult::Attached) {
+        return attachResult_;
     }
     if (!QDir().mkpath(mountPoint)) {
         return AttachResult::Failed;
     }
-    m_attached << mountPoint;
+    attached_ << mountPoint;
     return AttachResult::Attached;
 }
 
 void FakeDiskImageTool::forceDetach(const QString& mountPoint) {
     record(QStringLiteral("forceDetach"), {mountPoint});
     {
-        std::lock_guard lock(m_mutex);
-        if (!m_attached.removeAll(mountPoint)) {
+        std::lock_guard lock(mutex_);
+        if (!attached_.removeAll(mountPoint)) {
             return;
         }
     }
@@ -59,47 +59,47 @@ void FakeDiskImageTool::cleanStaleMount(const QString& mountPoint) {
 }
 
 DiskImageTool::Mode FakeDiskImageTool::mode() const {
-    std::lock_guard lock(m_mutex);
-    return m_mode;
+    std::lock_guard lock(mutex_);
+    return mode_;
 }
 
 void FakeDiskImageTool::setCreateSucceeds(bool succeeds) {
-    std::lock_guard lock(m_mutex);
-    m_createSucceeds = succeeds;
+    std::lock_guard lock(mutex_);
+    createSucceeds_ = succeeds;
 }
 
 void FakeDiskImageTool::setAttachResult(AttachResult result) {
-    std::lock_guard lock(m_mutex);
-    m_attachResult = result;
+    std::lock_guard lock(mutex_);
+    attachResult_ = result;
 }
 
 void FakeDiskImageTool::setMode(Mode mode) {
-    std::lock_guard lock(m_mutex);
-    m_mode = mode;
+    std::lock_guard lock(mutex_);
+    mode_ = mode;
 }
 
 std::vector<FakeDiskImageTool::Call> FakeDiskImageTool::calls() const {
-    std::lock_guard lock(m_mutex);
-    return m_calls;
+    std::lock_guard lock(mutex_);
+    return calls_;
 }
 
 QStringList FakeDiskImageTool::operations() const {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex_);
     QStringList names;
-    for (const Call& call : m_calls) {
+    for (const Call& call : calls_) {
         names << call.operation;
     }
     return names;
 }
 
 void FakeDiskImageTool::clearCalls() {
-    std::lock_guard lock(m_mutex);
-    m_calls.clear();
+    std::lock_guard lock(mutex_);
+    calls_.clear();
 }
 
 void FakeDiskImageTool::record(const QString& operation, const QStringList& arguments) {
-    std::lock_guard lock(m_mutex);
-    m_calls.push_back({operation, arguments});
+    std::lock_guard lock(mutex_);
+    calls_.push_back({operation, arguments});
 }
 
 void PrintTo(const FakeDiskImageTool::Call& call, std::ostream* out) {

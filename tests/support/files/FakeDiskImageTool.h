@@ -49,12 +49,12 @@ public:
 private:
     void record(const QString& operation, const QStringList& arguments);
 
-    mutable std::mutex m_mutex;
-    std::vector<Call> m_calls;
-    bool m_createSucceeds = true;
-    AttachResult m_attachResult = AttachResult::Attached;
-    QStringList m_attached;
-    Mode m_mode = Mode::FuseVolume;
+    mutable std::mutex mutex_;
+    std::vector<Call> calls_;
+    bool createSucceeds_ = true;
+    AttachResult attachResult_ = AttachResult::Attached;
+    QStringList attached_;
+    Mode mode_ = Mode::FuseVolume;
 };
 
 // Lets GoogleTest print recorded calls readably.
