@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Checks the format of the C++ sources, builds the client and runs every test: unit, integration and system tests
-# (each starts the peers it needs: X server, D-Bus sessions, keyring, print
-# scheduler, FUSE mounts), a short fuzzing run, the unit and integration
-# tests again under AddressSanitizer and UndefinedBehaviorSanitizer, and the
-# Debian package's checks. Installs what it needs.
+# Checks the format of the C++ sources, builds the client and runs every
+# test: unit, integration and system tests (each starts the peers it needs:
+# X server, D-Bus sessions, keyring, print scheduler, FUSE mounts), a short
+# fuzzing run, the unit and integration tests again under AddressSanitizer
+# and UndefinedBehaviorSanitizer, and the Debian package's checks. Installs
+# what it needs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
