@@ -15,9 +15,17 @@ execute_process(
     COMMAND_ERROR_IS_FATAL ANY)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/package/copyright ${package_docs}/changelog.gz
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/dravelo)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/package/lintian-overrides
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME dravelo)
 
 # Files under /etc are the administrator's to edit: dpkg keeps their edits.
-file(WRITE ${package_docs}/conffiles "${DRAVELO_AUTOSTART_DIR}/dravelo.desktop\n")
+# The maintainer scripts take the autostart entry of its former name away.
+file(WRITE ${package_docs}/conffiles "${DRAVELO_AUTOSTART_DIR}/com.dravelo.client.desktop\n")
+set(package_control ${package_docs}/conffiles)
+foreach(script preinst postinst postrm)
+    configure_file(${PROJECT_SOURCE_DIR}/resources/package/maintscript.in ${package_docs}/${script} @ONLY)
+    list(APPEND package_control ${package_docs}/${script})
+endforeach()
 
 # The package holds the program alone: building it (scripts/package.sh builds
 # the dravelo target) need not wait for the tests and benchmarks.
@@ -43,6 +51,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "cups-client, e2fsprogs, fuse2fs, fuse3, libqt6svg6, qt6-image-formats-plugins, xdg-utils")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${package_docs}/conffiles)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${package_control})
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -7,7 +7,7 @@ namespace {
 
 const QString kTitle = QStringLiteral("Dravelo Client");
 const QString kDefaultSound = QStringLiteral("message-new-instant");
-const QString kDesktopEntry = QStringLiteral("dravelo");
+const QString kDesktopEntry = QStringLiteral("com.dravelo.client");
 
 void logUndelivered(const QString& text) {
     log(QStringLiteral("No notification service available: %1").arg(text));

@@ -94,7 +94,7 @@ TEST(NotificationDelivery, EachNotificationReplacesThePreviousOne) {
         EXPECT_EQ(call["app_name"].toString(), "Dravelo Client");
         EXPECT_EQ(call["summary"].toString(), "Dravelo Client");
         EXPECT_EQ(call["hints"]["sound-name"].toString(), "message-new-instant");
-        EXPECT_EQ(call["hints"]["desktop-entry"].toString(), "dravelo");
+        EXPECT_EQ(call["hints"]["desktop-entry"].toString(), "com.dravelo.client");
         EXPECT_EQ(call["expire_timeout"].toInt(), -1);
         EXPECT_TRUE(call["actions"].toArray().isEmpty());
     }

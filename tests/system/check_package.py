@@ -14,20 +14,22 @@ import harness
 from harness import Client, write_job
 
 ROOT = Path()
+# The menu entry and the autostart entry, the same file named as the client's id.
+ENTRIES = ("usr/share/applications/com.dravelo.client.desktop",
+           "etc/xdg/autostart/com.dravelo.client.desktop")
 
 
 class UnpackedPackage(unittest.TestCase):
     def test_the_desktop_finds_the_program_its_entries_icon_and_guide(self):
         for path in ("usr/bin/dravelo", "usr/libexec/dravelo/dravelo-renderer",
                      "usr/share/dravelo/User Guide.pdf",
-                     "usr/share/applications/dravelo.desktop", "etc/xdg/autostart/dravelo.desktop",
+                     *ENTRIES,
                      "usr/share/icons/hicolor/scalable/apps/dravelo.svg",
                      "usr/share/doc/dravelo/copyright", "usr/share/doc/dravelo/changelog.gz",
                      "usr/share/man/man1/dravelo.1.gz"):
             with self.subTest(path=path):
                 self.assertTrue((ROOT / path).is_file())
-        for entry_file in ("usr/share/applications/dravelo.desktop",
-                           "etc/xdg/autostart/dravelo.desktop"):
+        for entry_file in ENTRIES:
             entry = configparser.ConfigParser(interpolation=None)
             entry.read(ROOT / entry_file)
             program = entry["Desktop Entry"]["Exec"].split()[0]

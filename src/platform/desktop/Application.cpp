@@ -24,7 +24,7 @@ Application::Application(int& argc, char** argv)
     : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("dravelo"));
     setApplicationDisplayName(QStringLiteral("Dravelo Client"));
-    setDesktopFileName(QStringLiteral("dravelo"));
+    setDesktopFileName(QStringLiteral("com.dravelo.client"));
     setQuitOnLastWindowClosed(false);
 }
 
