@@ -6,8 +6,14 @@
 set(DRAVELO_PACKAGE_MAINTAINER "Dravelo developers <dravelo@example.org>" CACHE STRING
     "The package's maintainer, as Name <address>")
 
-# The package's own documents: its copyright and its (compressed) changelog.
+# The package's own documents: its copyright and its (compressed) changelog,
+# dated (RFC 5322, as Debian wants it) on the day of the release.
 set(package_docs ${CMAKE_BINARY_DIR}/package-files)
+execute_process(
+    COMMAND date -u -R -d "${DRAVELO_RELEASE_DAY} 06:00"
+    OUTPUT_VARIABLE DRAVELO_RELEASE_DATE
+    OUTPUT_STRIP_TRAILING_WHITESPACE
+    COMMAND_ERROR_IS_FATAL ANY)
 configure_file(${PROJECT_SOURCE_DIR}/resources/package/changelog.in ${package_docs}/changelog @ONLY)
 execute_process(
     COMMAND gzip -n -9 -c ${package_docs}/changelog

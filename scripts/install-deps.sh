@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-pdf-dev qt6-websockets-dev qt6-image-formats-plugins libqt6svg6
   libqpdf-dev libsecret-1-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   # package
-  dpkg-dev file lintian
+  dpkg-dev file lintian appstream
   # run
   cups-client xdg-utils fuse2fs fuse3 e2fsprogs fonts-dejavu-core
   # tests and benchmarks
