@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <string_view>
 
 #if defined(__x86_64__)
@@ -80,11 +81,11 @@ __attribute__((target("avx2"))) __m256i loadBlock(const char16_t* in) {
     return _mm256_permute4x64_epi64(_mm256_packus_epi16(low, high), 0xD8);
 }
 
-// Decodes 32 alphabet characters into 24 bytes; false, with nothing written,
-// when any of them is not in the alphabet. The characters are classified
-// by their high and low nibbles: each lookup gives a set of bits, and the
-// two sets share a bit exactly for the characters outside the alphabet.
-__attribute__((target("avx2"))) bool decodeBlock(__m256i text, std::uint8_t* out) {
+// A bit for each of the 32 characters that is not in the alphabet. The
+// characters are classified by their high and low nibbles: each lookup gives
+// a set of bits, and the two sets share a bit exactly for the characters
+// outside the alphabet.
+__attribute__((target("avx2"))) std::uint32_t outsideAlphabet(__m256i text) {
     const __m256i lowTable =
         _mm256_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A,
                          0x1B, 0x1B, 0x1B, 0x1A, 0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11,
@@ -93,21 +94,24 @@ __attribute__((target("avx2"))) bool decodeBlock(__m256i text, std::uint8_t* out
         _mm256_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10, 0x10, 0x10, 0x10,
                          0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08,
                          0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10);
+    // Keeps a nibble and clears bit 7, which would make the lookups give 0.
+    const __m256i nibble = _mm256_set1_epi8(0x2F);
+    const __m256i high =
+        _mm256_shuffle_epi8(highTable, _mm256_and_si256(_mm256_srli_epi32(text, 4), nibble));
+    const __m256i low = _mm256_shuffle_epi8(lowTable, _mm256_and_si256(text, nibble));
+    const __m256i inside = _mm256_cmpeq_epi8(_mm256_and_si256(low, high), _mm256_setzero_si256());
+    return ~static_cast<std::uint32_t>(_mm256_movemask_epi8(inside));
+}
+
+// Decodes 32 alphabet characters into 24 bytes.
+__attribute__((target("avx2"))) void decodeAlphabet(__m256i text, std::uint8_t* out) {
     // What to add to a character to get its value, by its high nibble ("/"
     // one place lower).
     const __m256i offsets =
         _mm256_setr_epi8(0, 16, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 19, 4,
                          -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0);
-    // Keeps a nibble and clears bit 7, which would make the lookups give 0.
     const __m256i slash = _mm256_set1_epi8(0x2F);
-
     const __m256i highNibbles = _mm256_and_si256(_mm256_srli_epi32(text, 4), slash);
-    const __m256i lowNibbles = _mm256_and_si256(text, slash);
-    const __m256i low = _mm256_shuffle_epi8(lowTable, lowNibbles);
-    const __m256i high = _mm256_shuffle_epi8(highTable, highNibbles);
-    if (!_mm256_testz_si256(low, high)) {
-        return false;
-    }
     const __m256i isSlash = _mm256_cmpeq_epi8(text, slash);
     const __m256i values =
         _mm256_add_epi8(text, _mm256_shuffle_epi8(offsets, _mm256_add_epi8(isSlash, highNibbles)));
@@ -122,17 +126,54 @@ __attribute__((target("avx2"))) bool decodeBlock(__m256i text, std::uint8_t* out
         _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(packed));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm256_extracti128_si256(packed, 1));
-    return true;
+}
+
+template <typename Unit> bool isSkipped(Unit unit) {
+    return valueOf(code(unit)) == kSkip;
+}
+
+// The 32 alphabet characters at `in` with one line break (one or two
+// characters that are skipped, "\n" or "\r\n") taken out: the characters
+// after it move up, and the block takes as many more. Gives how many
+// characters the block took, or 0 when it is anything else.
+template <typename Unit>
+__attribute__((target("avx2"))) int withoutLineBreak(const Unit* in, __m256i& text,
+                                                     std::uint32_t outside) {
+    const int at = std::countr_zero(outside);
+    const int skipped = at < 31 && (outside >> (at + 1) & 1) ? 2 : 1;
+    if (!isSkipped(in[at]) || (skipped == 2 && !isSkipped(in[at + 1]))) {
+        return 0;
+    }
+    const __m256i positions =
+        _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20,
+                         21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
+    const __m256i after = _mm256_cmpgt_epi8(positions, _mm256_set1_epi8(static_cast<char>(at - 1)));
+    text = _mm256_blendv_epi8(text, loadBlock(in + skipped), after);
+    return outsideAlphabet(text) == 0 ? 32 + skipped : 0;
 }
 
 template <typename Unit>
 __attribute__((target("avx2"))) const Unit* decodeBlocks(const Unit* in, const Unit* end,
                                                          std::uint8_t*& out) {
     constexpr int blockLength = 32;
-    while (end - in >= blockLength && decodeBlock(loadBlock(in), out)) {
-        in += blockLength;
-        out += 24;
+    // A local pointer: stores through `out` itself could alias the bytes.
+    std::uint8_t* to = out;
+    while (end - in >= blockLength) {
+        __m256i text = loadBlock(in);
+        const std::uint32_t outside = outsideAlphabet(text);
+        int taken = blockLength;
+        if (outside != 0) {
+            // A block with a line break needs up to two more characters.
+            taken = end - in >= blockLength + 2 ? withoutLineBreak(in, text, outside) : 0;
+            if (taken == 0) {
+                break;
+            }
+        }
+        decodeAlphabet(text, to);
+        in += taken;
+        to += 24;
     }
+    out = to;
     return in;
 }
 
