@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
-  qt6-base-dev qt6-base-dev-tools qt6-pdf-dev qt6-websockets-dev qt6-image-formats-plugins libqt6svg6
+  qt6-base-dev qt6-base-dev-tools libxcb1-dev qt6-pdf-dev qt6-websockets-dev qt6-image-formats-plugins libqt6svg6
   libqpdf-dev libsecret-1-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   # package
   dpkg-dev file lintian appstream

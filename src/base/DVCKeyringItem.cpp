@@ -1,6 +1,6 @@
 #include "base/DVCKeyringItem.h"
 
-#include "platform/text/TextDecoder.h"
+#include "platform/text/EncodedText.h"
 
 #include <utility>
 
@@ -18,7 +18,8 @@ QString DVCKeyringItem::passwordText() const {
     if (!password_) {
         return QString();
     }
-    return TextDecoder::utf8(*password_).value_or(QString());
+    const std::optional<EncodedText> text = EncodedText::fromUtf8(*password_);
+    return text ? text->toString() : QString();
 }
 
 } // namespace dravelo

@@ -34,8 +34,4 @@ std::optional<QByteArray> Base64::dataWithBase64EncodedString(QStringView text) 
     return decodeWhole(text.utf16(), text.size());
 }
 
-std::optional<QByteArray> Base64::dataWithBase64EncodedString(QByteArrayView text) {
-    return decodeWhole(text.data(), text.size());
-}
-
 } // namespace dravelo

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QByteArrayView>
 #include <QStringView>
 
 #include <optional>
@@ -19,9 +18,6 @@ public:
     // Decoding stops at the first U+0000. A text without significant characters (empty,
     // or only white space and "=") gives an empty array.
     static std::optional<QByteArray> dataWithBase64EncodedString(QStringView text);
-    // The same for a text given as bytes (ASCII, or UTF-8: a byte above 0x7F belongs to a
-    // character above U+007F).
-    static std::optional<QByteArray> dataWithBase64EncodedString(QByteArrayView text);
 };
 
 } // namespace dravelo

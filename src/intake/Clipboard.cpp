@@ -4,15 +4,12 @@
 #include "base/JobSink.h"
 #include "base/Settings.h"
 #include "base/StagingDirectory.h"
-#include "intake/Base64.h"
+#include "intake/JobMessage.h"
 #include "platform/core/Log.h"
 #include "platform/core/RepeatingTimer.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/desktop/Pasteboard.h"
 #include "platform/text/MacRomanDecoder.h"
-#include "platform/text/TextDecoder.h"
-
-#include <QSaveFile>
 
 #include <thread>
 
@@ -26,11 +23,8 @@ constexpr std::chrono::nanoseconds pollLeeway = 100ms;
 constexpr std::chrono::milliseconds readRetryDelay = 500ms;
 constexpr int readAttempts = 4;
 
-// The five characters a job message starts with.
-const QString clipboardSignature = QStringLiteral("\u0005\u0009\u0006\u0008\u0007");
 // What the clipboard holds once a job message was taken: one U+0000.
 const QString clearingText = QString(QChar(0));
-const QChar separator = QLatin1Char('|');
 
 // The text types a job message may come as, most preferred first.
 const QStringList preferredTextTypes{
@@ -45,13 +39,6 @@ const QStringList preferredTextTypes{
 
 // Characters of a refused name that a log line shows.
 constexpr qsizetype loggedNameLength = 80;
-
-void writeAtomically(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        log(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
-    }
-}
 
 } // namespace
 
@@ -95,7 +82,7 @@ void Clipboard::pollPasteboard() {
         lastPasteboardAction = changeCount;
         return;
     }
-    std::optional<QString> text = readClipDataString(pasteboard, *bestType);
+    std::optional<EncodedText> text = readClipDataString(pasteboard, *bestType);
     for (int attempt = 1; !text && attempt < readAttempts && !stopping_; ++attempt) {
         std::this_thread::sleep_for(readRetryDelay);
         text = readClipDataString(pasteboard, *bestType);
@@ -107,12 +94,13 @@ void Clipboard::pollPasteboard() {
         giveUpUnreadableChange(changeCount);
         return;
     }
-    if (text->startsWith(clipboardSignature)) {
+    if (text->startsWith(JobMessage::signature)) {
         readMACServerChangesinData(*text);
         pasteboard.setPlainText(clearingText);
     } else {
         log(QStringLiteral("SERVER SIGNATURE NOT FOUND"));
     }
+    prefetch_.reset();
     // Read after the clearing, so that the clearing is not taken for news.
     lastPasteboardAction = pasteboard.changeCount();
 }
@@ -131,39 +119,43 @@ void Clipboard::giveUpUnreadableChange(std::int64_t changeCount) {
     lastPasteboardAction = changeCount;
 }
 
-std::optional<QString> Clipboard::readClipDataString(Pasteboard& pasteboard, const QString& type) {
-    if (std::optional<QString> text = pasteboard.stringForType(type)) {
+std::optional<EncodedText> Clipboard::readClipDataString(Pasteboard& pasteboard,
+                                                         const QString& type) {
+    // A large job message's print data is decoded while the text arrives.
+    prefetch_.emplace(context_.staging.path());
+    const auto arrival = [this](EncodedText::Encoding encoding, QByteArrayView received) {
+        prefetch_->take(encoding, received);
+    };
+    if (std::optional<EncodedText> text = pasteboard.stringForType(type, arrival)) {
         return text;
     }
+    prefetch_.reset();
     log(QStringLiteral("clipData is nil for type: %1").arg(type));
-    const std::optional<QByteArray> data = pasteboard.dataForType(type);
+    std::optional<QByteArray> data = pasteboard.dataForType(type);
     if (!data) {
         log(QStringLiteral("No raw data available for type: %1").arg(type));
         return std::nullopt;
     }
     log(QStringLiteral("Raw data length: %1").arg(data->size()));
-    if (std::optional<QString> text = TextDecoder::utf8(*data)) {
+    if (std::optional<EncodedText> text = EncodedText::fromUtf8(*data)) {
         return text;
     }
-    if (std::optional<QString> text = TextDecoder::utf16(*data)) {
+    if (std::optional<EncodedText> text = EncodedText::fromUtf16(*data)) {
         return text;
     }
-    return MacRomanDecoder::decode(*data);
+    const std::optional<QString> macRoman = MacRomanDecoder::decode(*data);
+    return macRoman ? std::optional(EncodedText::fromString(*macRoman)) : std::nullopt;
 }
 
-void Clipboard::readMACServerChangesinData(const QString& message) {
+void Clipboard::readMACServerChangesinData(const EncodedText& message) {
     log(QStringLiteral("Identified attempted send from server."));
-    const qsizetype first = message.indexOf(separator);
-    const qsizetype second = first < 0 ? -1 : message.indexOf(separator, first + 1);
-    if (second < 0) {
-        log(QStringLiteral("Clipboard job refused: the message lacks its two \"|\" separators."));
+    QString refusal;
+    const std::optional<JobMessage> job = JobMessage::parse(message, refusal);
+    if (!job) {
+        log(QStringLiteral("Clipboard job refused: %1").arg(refusal));
         return;
     }
-    if (second - first - 1 < 1) {
-        log(QStringLiteral("Clipboard job refused: its configuration field is empty."));
-        return;
-    }
-    const QString name = message.mid(clipboardSignature.size(), first - clipboardSignature.size());
+    const QString name = job->name();
     const QString printDataPath = context_.staging.entryPath(name);
     const QString configurationPath = JobFilePair::configurationPath(printDataPath);
     // The name must stay inside the staging directory, fit the file system,
@@ -175,20 +167,11 @@ void Clipboard::readMACServerChangesinData(const QString& message) {
                 .arg(Log::shortened(name, loggedNameLength)));
         return;
     }
-    const QStringView text(message);
-    const std::optional<QByteArray> printData =
-        Base64::dataWithBase64EncodedString(text.mid(second + 1));
-    // The configuration field's last character is not part of its Base64.
-    const std::optional<QByteArray> configuration =
-        Base64::dataWithBase64EncodedString(text.mid(first + 1, second - first - 2));
-    if (printData) {
-        writeAtomically(printDataPath, *printData);
-    } else {
+    if (job->writePrintData(printDataPath, prefetch_ ? &*prefetch_ : nullptr) ==
+        JobMessage::Written::NotBase64) {
         log(QStringLiteral("Clipboard job's print data is not valid Base64: %1").arg(name));
     }
-    if (configuration) {
-        writeAtomically(configurationPath, *configuration);
-    } else {
+    if (job->writeConfiguration(configurationPath) == JobMessage::Written::NotBase64) {
         log(QStringLiteral("Clipboard job's configuration is not valid Base64: %1").arg(name));
     }
     context_.jobs.spawnDocument(configurationPath);

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "intake/PrintDataPrefetch.h"
+#include "platform/text/EncodedText.h"
+
 #include <QString>
 
 #include <atomic>
@@ -54,9 +57,9 @@ public:
     void pollPasteboard();
     // The contents of a type as text: as text if the clipboard gives it so,
     // else its bytes as UTF-8, UTF-16 or Mac OS Roman.
-    std::optional<QString> readClipDataString(Pasteboard& pasteboard, const QString& type);
+    std::optional<EncodedText> readClipDataString(Pasteboard& pasteboard, const QString& type);
     // Unpacks one job message into the staging directory and dispatches it.
-    void readMACServerChangesinData(const QString& message);
+    void readMACServerChangesinData(const EncodedText& message);
 
 private:
     void giveUpUnreadableChange(std::int64_t changeCount);
@@ -67,6 +70,8 @@ private:
     std::int64_t lastPasteboardAction = 0;
     std::int64_t unreadChange_ = 0;
     int unreadPolls_ = 0;
+    // The print data of the text being read, decoded while it arrives.
+    std::optional<PrintDataPrefetch> prefetch_;
     std::unique_ptr<RepeatingTimer> timer_;
     std::atomic<bool> stopping_ = false;
 };

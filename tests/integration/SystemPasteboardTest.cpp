@@ -30,6 +30,12 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// The text of a type, as a QString, for comparing.
+std::optional<QString> textOf(Pasteboard& pasteboard, const QString& type) {
+    const std::optional<dravelo::EncodedText> text = pasteboard.stringForType(type);
+    return text ? std::optional(text->toString()) : std::nullopt;
+}
+
 const QString utf16Type = QStringLiteral("public.utf-16-plain-text");
 const QString utf16ExternalType = QStringLiteral("public.utf16-external-plain-text");
 const QString utf8Type = QStringLiteral("public.utf8-plain-text");
@@ -114,13 +120,13 @@ TEST(SystemPasteboard, PlainTextReadsBackUnderBothTextIdentifiers) {
     SystemPasteboard pasteboard;
     const QString text = QStringLiteral(u"Grüße | 5€");
     ASSERT_TRUE(pasteboard.setPlainText(text));
-    EXPECT_EQ(pasteboard.stringForType(Pasteboard::plainTextType), text);
-    EXPECT_EQ(pasteboard.stringForType(textType), text);
+    EXPECT_EQ(textOf(pasteboard, Pasteboard::plainTextType), text);
+    EXPECT_EQ(textOf(pasteboard, textType), text);
     EXPECT_EQ(pasteboard.dataForType(Pasteboard::plainTextType), text.toUtf8());
     EXPECT_EQ(pasteboard.types(), (QStringList{utf8Type, textType}));
     EXPECT_EQ(pasteboard.availableTypeFromArray(preferredTypes), utf8Type);
-    EXPECT_EQ(pasteboard.stringForType(utf16Type), std::nullopt);
-    EXPECT_EQ(pasteboard.stringForType(macPlainTextType), std::nullopt);
+    EXPECT_EQ(textOf(pasteboard, utf16Type), std::nullopt);
+    EXPECT_EQ(textOf(pasteboard, macPlainTextType), std::nullopt);
 }
 
 TEST(SystemPasteboard, OwnReplacementChangesTheCountOnceBeforeReturning) {
@@ -145,13 +151,13 @@ TEST(SystemPasteboard, CountsReplacementsMadeThroughQClipboard) {
     const qint64 before = pasteboard.changeCount();
     QGuiApplication::clipboard()->setText(QStringLiteral("elsewhere"));
     EXPECT_NE(pasteboard.changeCount(), before);
-    EXPECT_EQ(pasteboard.stringForType(textType), QStringLiteral("elsewhere"));
+    EXPECT_EQ(textOf(pasteboard, textType), QStringLiteral("elsewhere"));
 }
 
 TEST(SystemPasteboard, ClearingTextIsOneNulCharacter) {
     SystemPasteboard pasteboard;
     ASSERT_TRUE(pasteboard.setPlainText(clearingText));
-    const std::optional<QString> text = pasteboard.stringForType(Pasteboard::plainTextType);
+    const std::optional<QString> text = textOf(pasteboard, Pasteboard::plainTextType);
     ASSERT_TRUE(text.has_value());
     EXPECT_EQ(*text, clearingText);
     EXPECT_EQ(pasteboard.dataForType(Pasteboard::plainTextType), QByteArray(1, '\0'));
@@ -178,15 +184,15 @@ TEST(SystemPasteboard, Utf16TextFollowsItsByteOrderMarkElseLittleEndian) {
     SystemPasteboard pasteboard;
     const QString utf16Mime = QStringLiteral("text/plain;charset=utf-16");
     placeContents({{utf16Mime, QByteArray("\xFF\xFEh\0\xE9\0", 6)}});
-    EXPECT_EQ(pasteboard.stringForType(utf16Type), QStringLiteral(u"hé"));
+    EXPECT_EQ(textOf(pasteboard, utf16Type), QStringLiteral(u"hé"));
     placeContents({{utf16Mime, QByteArray("\xFE\xFF\0h\0\xE9", 6)}});
-    EXPECT_EQ(pasteboard.stringForType(utf16ExternalType), QStringLiteral(u"hé"));
+    EXPECT_EQ(textOf(pasteboard, utf16ExternalType), QStringLiteral(u"hé"));
     placeContents({{utf16Mime, QByteArray("h\0\xE9\0", 4)}});
-    EXPECT_EQ(pasteboard.stringForType(utf16Type), QStringLiteral(u"hé"));
+    EXPECT_EQ(textOf(pasteboard, utf16Type), QStringLiteral(u"hé"));
     // An odd number of bytes is no UTF-16 text, though the bytes are there.
     const QByteArray odd("h\0i", 3);
     placeContents({{utf16Mime, odd}});
-    EXPECT_EQ(pasteboard.stringForType(utf16Type), std::nullopt);
+    EXPECT_EQ(textOf(pasteboard, utf16Type), std::nullopt);
     EXPECT_EQ(pasteboard.dataForType(utf16Type), odd);
 }
 
@@ -195,7 +201,7 @@ TEST(SystemPasteboard, MalformedUtf8GivesNoTextButItsBytes) {
     const QByteArray bytes("ok\xFF\xFE", 4);
     placeContents({{QStringLiteral("text/plain;charset=utf-8"), bytes}});
     EXPECT_EQ(pasteboard.availableTypeFromArray(preferredTypes), utf8Type);
-    EXPECT_EQ(pasteboard.stringForType(utf8Type), std::nullopt);
+    EXPECT_EQ(textOf(pasteboard, utf8Type), std::nullopt);
     EXPECT_EQ(pasteboard.dataForType(utf8Type), bytes);
 }
 
@@ -204,7 +210,7 @@ TEST(SystemPasteboard, RemoteDesktopTypesGiveRawBytesOnly) {
     const QByteArray bytes("\x05\x09payload\0", 10);
     placeContents({{remoteDesktopSourceType, bytes}});
     EXPECT_EQ(pasteboard.availableTypeFromArray(preferredTypes), remoteDesktopSourceType);
-    EXPECT_EQ(pasteboard.stringForType(remoteDesktopSourceType), std::nullopt);
+    EXPECT_EQ(textOf(pasteboard, remoteDesktopSourceType), std::nullopt);
     EXPECT_EQ(pasteboard.dataForType(remoteDesktopSourceType), bytes);
     EXPECT_EQ(pasteboard.dataForType(remoteDesktopReceiverType), std::nullopt);
 }
@@ -215,14 +221,14 @@ TEST(SystemPasteboard, CallsFromAnotherThreadAreAnsweredByTheUiThread) {
     QElapsedTimer elapsed;
     elapsed.start();
     const std::optional<QString> text = onWorkerThread<std::optional<QString>>(
-        [&] { return pasteboard.stringForType(Pasteboard::plainTextType); });
+        [&] { return textOf(pasteboard, Pasteboard::plainTextType); });
     std::cout << "cross-thread read took " << elapsed.nsecsElapsed() / 1000 << " us\n";
     EXPECT_EQ(text, QStringLiteral("from the UI thread"));
 
     const qint64 before = pasteboard.changeCount();
     EXPECT_TRUE(onWorkerThread<bool>([&] { return pasteboard.setPlainText(clearingText); }));
     EXPECT_NE(pasteboard.changeCount(), before);
-    EXPECT_EQ(pasteboard.stringForType(utf8Type), clearingText);
+    EXPECT_EQ(textOf(pasteboard, utf8Type), clearingText);
 }
 
 TEST(SystemPasteboard, CallFromAnotherThreadGivesUpWhenTheUiThreadIsBusy) {
@@ -234,7 +240,7 @@ TEST(SystemPasteboard, CallFromAnotherThreadGivesUpWhenTheUiThreadIsBusy) {
     std::optional<QString> text = QStringLiteral("not asked");
     bool replaced = true;
     std::thread([&] {
-        text = pasteboard.stringForType(utf8Type);
+        text = textOf(pasteboard, utf8Type);
         replaced = pasteboard.setPlainText(QStringLiteral("late"));
     }).join();
     EXPECT_EQ(text, std::nullopt);
@@ -246,7 +252,7 @@ TEST(SystemPasteboard, CallFromAnotherThreadGivesUpWhenTheUiThreadIsBusy) {
     // The abandoned calls are skipped when the event loop gets to them.
     QCoreApplication::processEvents();
     EXPECT_EQ(pasteboard.changeCount(), before);
-    EXPECT_EQ(pasteboard.stringForType(utf8Type), QStringLiteral("unchanged"));
+    EXPECT_EQ(textOf(pasteboard, utf8Type), QStringLiteral("unchanged"));
 }
 
 // ---- Against another X11 program ----
@@ -321,8 +327,8 @@ protected:
         expectTakenOver(before, utf8Type, text.toUtf8());
         EXPECT_EQ(pasteboard.availableTypeFromArray(preferredTypes), utf8Type);
         EXPECT_EQ(pasteboard.types(), (QStringList{utf8Type, textType}));
-        EXPECT_EQ(pasteboard.stringForType(utf8Type), text);
-        EXPECT_EQ(pasteboard.stringForType(textType), text);
+        EXPECT_EQ(textOf(pasteboard, utf8Type), text);
+        EXPECT_EQ(textOf(pasteboard, textType), text);
     }
 
     SystemPasteboard pasteboard;
@@ -343,7 +349,7 @@ TEST_F(X11Pasteboard, TextTargetIsReadAsText) {
     XclipOwner owner("plain words", {QStringLiteral("-t"), QStringLiteral("TEXT")});
     expectTakenOver(before, textType, "plain words");
     EXPECT_EQ(pasteboard.availableTypeFromArray({textType, remoteDesktopSourceType}), textType);
-    EXPECT_EQ(pasteboard.stringForType(textType), QStringLiteral("plain words"));
+    EXPECT_EQ(textOf(pasteboard, textType), QStringLiteral("plain words"));
 }
 
 TEST_F(X11Pasteboard, CustomTargetIsReadAsRawBytes) {
@@ -353,7 +359,7 @@ TEST_F(X11Pasteboard, CustomTargetIsReadAsRawBytes) {
     expectTakenOver(before, remoteDesktopSourceType, bytes);
     EXPECT_EQ(pasteboard.availableTypeFromArray(preferredTypes), remoteDesktopSourceType);
     EXPECT_EQ(pasteboard.types(), QStringList{remoteDesktopSourceType});
-    EXPECT_EQ(pasteboard.stringForType(remoteDesktopSourceType), std::nullopt);
+    EXPECT_EQ(textOf(pasteboard, remoteDesktopSourceType), std::nullopt);
     EXPECT_EQ(pasteboard.dataForType(remoteDesktopSourceType), bytes);
 }
 
@@ -378,10 +384,44 @@ TEST_F(X11Pasteboard, ReadFromAnotherThreadIsAnsweredWithinTheBound) {
     QElapsedTimer elapsed;
     elapsed.start();
     const std::optional<QString> text =
-        onWorkerThread<std::optional<QString>>([&] { return pasteboard.stringForType(utf8Type); });
+        onWorkerThread<std::optional<QString>>([&] { return textOf(pasteboard, utf8Type); });
     std::cout << "cross-thread read of another program's text took "
               << elapsed.nsecsElapsed() / 1000 << " us\n";
     EXPECT_EQ(text, QStringLiteral("read me from a worker"));
+}
+
+// Another program's text is read from its bytes, as Qt would read it: large
+// ones sent in pieces, Latin-1 for STRING, U+FFFD for a stray byte, without a
+// last NUL byte.
+TEST_F(X11Pasteboard, AnotherProgramsTextReadsFromItsBytesAsQtReadsIt) {
+    const QByteArray large = QByteArray("0123456789abcdef").repeated(400000) + "\xc3\xbc";
+    const struct {
+        const char* what;
+        QStringList target;
+        QByteArray bytes;
+        QString text;
+    } cases[] = {
+        {"several megabytes in pieces", {}, large, QString::fromUtf8(large)},
+        {"Latin-1",
+         {QStringLiteral("-t"), QStringLiteral("STRING")},
+         "Gr\xfc\xdf",
+         QStringLiteral(u"Grüß")},
+        {"a stray byte",
+         {},
+         "a\xff"
+         "b",
+         QStringLiteral(u"a\ufffdb")},
+        {"a last NUL", {}, QByteArray("abc\0", 4), QStringLiteral("abc")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const qint64 before = pasteboard.changeCount();
+        XclipOwner owner(c.bytes, c.target);
+        ASSERT_TRUE(processEventsUntil([&] { return pasteboard.changeCount() != before; }));
+        const std::optional<QString> text =
+            onWorkerThread<std::optional<QString>>([&] { return textOf(pasteboard, textType); });
+        EXPECT_EQ(text, c.text);
+    }
 }
 
 // Qt waits its own time-out for every request to an owner that does not
@@ -397,7 +437,7 @@ TEST_F(X11Pasteboard, AnOwnerThatNeverAnswersIsAskedForItsFormatsOncePerChange) 
     using Answers = std::tuple<std::optional<QString>, QStringList, std::optional<QString>>;
     const Answers answers = onWorkerThread<Answers>([&] {
         return Answers{pasteboard.availableTypeFromArray(preferredTypes), pasteboard.types(),
-                       pasteboard.stringForType(utf8Type)};
+                       textOf(pasteboard, utf8Type)};
     });
     std::cout << "with a stopped owner, one poll's questions took " << elapsed.elapsed() << " ms\n";
     EXPECT_EQ(answers, (Answers{std::nullopt, {}, std::nullopt}));

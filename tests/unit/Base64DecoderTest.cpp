@@ -80,16 +80,26 @@ TEST(Base64Decoder, PiecesDecodeLikeTheWholeText) {
 }
 
 TEST(Base64Decoder, BytesFollowTheRulesOfTexts) {
-    const char* texts[] = {
-        "SGk=", "S\tG\nk\r\n=",  "QQ==QQ==",     "QUJD",        "QUJ", "Q", "QUJDQ", "QUJ-", "",
-        "=",    " \t\r\n\v\f==", "SGk=\xc3\xa9", "SG\xc2\xa0k="};
-    for (const char* text : texts) {
-        EXPECT_EQ(Base64::dataWithBase64EncodedString(QByteArrayView(text)),
-                  Base64::dataWithBase64EncodedString(QString::fromUtf8(text)))
-            << text;
+    const QByteArray texts[] = {"SGk=",
+                                "S\tG\nk\r\n=",
+                                "QQ==QQ==",
+                                "QUJD",
+                                "QUJ",
+                                "Q",
+                                "QUJDQ",
+                                "QUJ-",
+                                "",
+                                "=",
+                                " \t\r\n\v\f==",
+                                "SGk=\xc3\xa9",
+                                "SG\xc2\xa0k=",
+                                QByteArray("QUJD\0Q", 6),
+                                QByteArray("QUJD\0\xc3\xa9", 7)};
+    for (const QByteArray& text : texts) {
+        const QString asText = QString::fromUtf8(text);
+        EXPECT_EQ(
+            decodeWith(Base64Decoder::Speed::Fast, std::vector<char>(text.begin(), text.end())),
+            Base64::dataWithBase64EncodedString(asText))
+            << text.toStdString();
     }
-    const QByteArray nul("QUJD\0Q", 6);
-    EXPECT_EQ(Base64::dataWithBase64EncodedString(QByteArrayView(nul)), QByteArray("ABC"));
-    const QByteArray nulThenNonAscii("QUJD\0\xc3\xa9", 7);
-    EXPECT_EQ(Base64::dataWithBase64EncodedString(QByteArrayView(nulThenNonAscii)), std::nullopt);
 }

@@ -173,8 +173,10 @@ TEST_F(ClipboardChannel, RawBytesAreDecodedAsUtf8ThenUtf16ThenMacRoman) {
     EXPECT_EQ(dispatched.size(), 1);
 
     h.pasteboard.replaceWithData(QStringLiteral("TEXT"), QByteArray("caf\x8e!"));
-    EXPECT_EQ(h.controller().clipboard().readClipDataString(h.pasteboard, QStringLiteral("TEXT")),
-              QStringLiteral("caf\u00e9!"));
+    const auto macRoman =
+        h.controller().clipboard().readClipDataString(h.pasteboard, QStringLiteral("TEXT"));
+    ASSERT_TRUE(macRoman);
+    EXPECT_EQ(macRoman->toString(), QStringLiteral("caf\u00e9!"));
 }
 
 TEST_F(ClipboardChannel, AnUnreadableTextIsTriedFourTimesAndReadAgainNextPoll) {

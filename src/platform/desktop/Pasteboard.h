@@ -1,11 +1,14 @@
 #pragma once
 
+#include "platform/text/EncodedText.h"
+
 #include <QByteArray>
 #include <QLatin1StringView>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -46,9 +49,17 @@ public:
     // The identifiers the clipboard holds contents for.
     virtual QStringList types() = 0;
 
-    // The contents of one type as text; none when the clipboard lacks the
-    // type or its contents are not text.
-    virtual std::optional<QString> stringForType(const QString& type) = 0;
+    // Told of a text's bytes while it arrives, before the whole text is
+    // known: everything received so far, in the encoding given (a byte order
+    // mark left out); the view holds until the next call. Implementations
+    // may never call it.
+    using TextArrival =
+        std::function<void(EncodedText::Encoding encoding, QByteArrayView received)>;
+
+    // The contents of one type as text, kept in the encoding they came in;
+    // none when the clipboard lacks the type or its contents are not text.
+    virtual std::optional<EncodedText> stringForType(const QString& type,
+                                                     const TextArrival& arrival = {}) = 0;
 
     // The contents of one type as the bytes the clipboard holds.
     virtual std::optional<QByteArray> dataForType(const QString& type) = 0;

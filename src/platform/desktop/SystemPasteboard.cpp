@@ -1,7 +1,7 @@
 #include "platform/desktop/SystemPasteboard.h"
 
 #include "platform/core/Log.h"
-#include "platform/text/TextDecoder.h"
+#include "platform/desktop/X11Selection.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -77,19 +77,33 @@ std::optional<Source> heldSource(const QStringList& formats, const QString& type
     return std::nullopt;
 }
 
-std::optional<QString> readText(const QMimeData& contents, const Source& source) {
+std::optional<EncodedText> readText(const QMimeData& contents, const Source& source) {
     switch (source.reading) {
     case Reading::Utf8:
-        return TextDecoder::utf8(contents.data(source.mimeType));
+        return EncodedText::fromUtf8(contents.data(source.mimeType));
     case Reading::Utf16:
-        return TextDecoder::utf16(contents.data(source.mimeType));
+        return EncodedText::fromUtf16(contents.data(source.mimeType));
     case Reading::QtText:
-        return contents.text();
+        return EncodedText::fromString(contents.text());
     case Reading::RawBytesOnly:
         break;
     }
     return std::nullopt;
 }
+
+// What Qt reads as the text of the X11 clipboard, in the order it looks for
+// it: the UTF-8 MIME type, else the three string targets, read leniently and
+// without the last byte when that is 0.
+struct X11TextTarget {
+    QByteArray name;
+    bool latin1;
+    bool chopsNul;
+};
+
+const QList<X11TextTarget> x11TextTargets = {{"text/plain;charset=utf-8", false, false},
+                                             {"UTF8_STRING", false, true},
+                                             {"STRING", true, true},
+                                             {"TEXT", true, true}};
 
 QStringList heldTypes(const QStringList& formats) {
     QStringList held;
@@ -127,6 +141,8 @@ SystemPasteboard::SystemPasteboard(std::chrono::milliseconds pickUpLimit,
                 }
             });
 }
+
+SystemPasteboard::~SystemPasteboard() = default;
 
 // The wait for the UI thread to take the call up is short: it only queues
 // behind other events. The call itself may take long while a big text
@@ -224,16 +240,80 @@ QStringList SystemPasteboard::types() {
     return onUiThread<QStringList>("types", {}, [this] { return heldTypes(heldFormats()); });
 }
 
-std::optional<QString> SystemPasteboard::stringForType(const QString& type) {
-    return onUiThread<std::optional<QString>>(
-        "stringForType", std::nullopt, [this, type]() -> std::optional<QString> {
+std::optional<EncodedText> SystemPasteboard::stringForType(const QString& type,
+                                                           const TextArrival& arrival) {
+    struct Held {
+        Source source;
+        bool own = false;
+    };
+    const std::optional<Held> held =
+        onUiThread<std::optional<Held>>("stringForType", std::nullopt, [this, type] {
             const std::optional<Source> source = heldSource(heldFormats(), type);
-            const QMimeData* contents = clipboardContents();
-            if (!source || contents == nullptr) {
-                return std::nullopt;
-            }
-            return readText(*contents, *source);
+            return source ? std::optional<Held>(
+                                Held{*source, QGuiApplication::clipboard()->ownsClipboard()})
+                          : std::nullopt;
         });
+    if (!held) {
+        return std::nullopt;
+    }
+    // Qt holds a big X11 text several times over while it turns it into
+    // UTF-16; another program's text is read as its bytes instead. The UI
+    // thread must stay free to answer when this process owns the clipboard.
+    if (held->source.reading == Reading::QtText && !held->own &&
+        QThread::currentThread() != thread() && x11Selection()) {
+        return readX11Text(arrival);
+    }
+    return onUiThread<std::optional<EncodedText>>(
+        "stringForType", std::nullopt, [source = held->source]() -> std::optional<EncodedText> {
+            const QMimeData* contents = clipboardContents();
+            return contents ? readText(*contents, source) : std::nullopt;
+        });
+}
+
+X11Selection* SystemPasteboard::x11Selection() {
+    const std::lock_guard lock(x11Mutex_);
+    if (!x11Tried_) {
+        x11Tried_ = true;
+        if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+            auto selection = std::make_unique<X11Selection>();
+            if (selection->isConnected()) {
+                x11_ = std::move(selection);
+            }
+        }
+    }
+    return x11_.get();
+}
+
+std::optional<EncodedText> SystemPasteboard::readX11Text(const TextArrival& arrival) {
+    const std::lock_guard lock(x11Mutex_);
+    const auto givingUp = [this] { return quitting_.load(); };
+    const std::optional<QList<QByteArray>> offered = x11_->targets(x11Stall, givingUp);
+    if (!offered) {
+        return std::nullopt;
+    }
+    for (const X11TextTarget& target : x11TextTargets) {
+        if (!offered->contains(target.name)) {
+            continue;
+        }
+        const EncodedText::Encoding encoding =
+            target.latin1 ? EncodedText::Encoding::Latin1 : EncodedText::Encoding::LenientUtf8;
+        const auto progress = [&arrival, encoding](QByteArrayView received) {
+            if (arrival) {
+                arrival(encoding, EncodedText::textPart(encoding, received));
+            }
+        };
+        std::optional<QByteArray> bytes =
+            x11_->read(target.name, x11Stall, readLimit_, givingUp, progress);
+        if (!bytes) {
+            return std::nullopt;
+        }
+        if (target.chopsNul && bytes->endsWith('\0')) {
+            bytes->chop(1);
+        }
+        return target.latin1 ? EncodedText::fromLatin1(std::move(*bytes))
+                             : EncodedText::fromLenientUtf8(std::move(*bytes));
+    }
+    return std::nullopt;
 }
 
 std::optional<QByteArray> SystemPasteboard::dataForType(const QString& type) {

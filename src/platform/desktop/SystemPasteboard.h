@@ -6,12 +6,17 @@
 
 class QMimeData;
 
+#include <memory>
+#include <mutex>
+
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <optional>
 
 namespace dravelo {
+
+class X11Selection;
 
 // The desktop's clipboard through QClipboard. On X11 the type identifiers map
 // onto the selection's MIME types:
@@ -35,21 +40,30 @@ public:
     explicit SystemPasteboard(std::chrono::milliseconds pickUpLimit = std::chrono::seconds(3),
                               std::chrono::milliseconds readLimit = std::chrono::minutes(5),
                               QObject* parent = nullptr);
+    ~SystemPasteboard() override;
 
     qint64 changeCount() const override;
     std::optional<QString> availableTypeFromArray(const QStringList& types) override;
     QStringList types() override;
-    std::optional<QString> stringForType(const QString& type) override;
+    std::optional<EncodedText> stringForType(const QString& type,
+                                             const TextArrival& arrival = {}) override;
     std::optional<QByteArray> dataForType(const QString& type) override;
     bool setPlainText(const QString& text) override;
     bool setContents(const QList<Entry>& entries) override;
 
 private:
+    // How long an owner may send nothing while the client reads its text.
+    static constexpr std::chrono::seconds x11Stall{5};
+
     template <typename Result>
     Result onUiThread(const char* operation, Result fallback, std::function<Result()> work);
 
     // On the UI thread only: the formats held at a change count.
     QStringList heldFormats();
+    // The direct reader of the X11 clipboard; none elsewhere.
+    X11Selection* x11Selection();
+    // Another program's X11 text, as Qt would read it, from its bytes.
+    std::optional<EncodedText> readX11Text(const TextArrival& arrival);
     // Hands the contents to the clipboard; false when another program took
     // it first. UI thread only.
     static bool replaceClipboard(QMimeData* contents);
@@ -58,6 +72,10 @@ private:
     std::chrono::milliseconds readLimit_;
     std::atomic<qint64> changeCount_{1};
     std::atomic<bool> quitting_{false};
+    // The X11 clipboard read directly, made on first use where Qt runs on X11.
+    std::mutex x11Mutex_;
+    bool x11Tried_ = false;
+    std::unique_ptr<X11Selection> x11_;
     std::optional<qint64> formatsChangeCount_;
     QStringList formats_;
 };

@@ -63,14 +63,15 @@ QStringList InMemoryPasteboard::types() {
     return held;
 }
 
-std::optional<QString> InMemoryPasteboard::stringForType(const QString& type) {
+std::optional<EncodedText> InMemoryPasteboard::stringForType(const QString& type,
+                                                             const TextArrival&) {
     std::lock_guard lock(mutex_);
     ++calls_.stringForType;
     const Item* item = find(type);
-    if (item == nullptr || takeFailure(textFailures_, type)) {
+    if (item == nullptr || !item->text || takeFailure(textFailures_, type)) {
         return std::nullopt;
     }
-    return item->text;
+    return EncodedText::fromString(*item->text);
 }
 
 std::optional<QByteArray> InMemoryPasteboard::dataForType(const QString& type) {

@@ -54,7 +54,8 @@ public:
     qint64 changeCount() const override;
     std::optional<QString> availableTypeFromArray(const QStringList& types) override;
     QStringList types() override;
-    std::optional<QString> stringForType(const QString& type) override;
+    std::optional<EncodedText> stringForType(const QString& type,
+                                             const TextArrival& arrival = {}) override;
     std::optional<QByteArray> dataForType(const QString& type) override;
     bool setPlainText(const QString& text) override;
     bool setContents(const QList<Entry>& entries) override;
