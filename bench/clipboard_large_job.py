@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """A large clipboard job: time and peak memory of the client taking a job
-message that carries a 50 MB print data file, side by side with references
+message that carries an 80 MB print data file (a 107 MB message), side by side with references
 on the same data in the same run.
 
 The client runs on the xcb platform under a private Xvfb and D-Bus session
@@ -8,7 +8,7 @@ with the drop volume off and the default job action: no document type
 handles the staged files yet, so they stay in ~/.dravelo and the client
 logs "Failed to open document. ...". xclip owns the clipboard with the
 message (signature, "big-N.ppf", "|", Base64 of a small configuration plus
-one extra character, "|", Base64 of the 50 MB payload).
+one extra character, "|", Base64 of the 80 MB payload).
 
 The client starts with enableClipboard off; its idle VmRSS is read, the
 message goes on the clipboard and the references read it; then the setting
@@ -46,7 +46,7 @@ import harness  # noqa: E402  (importable once setup() ran)
 
 TimedClient = benchlib.timed_client_class()
 
-PAYLOAD_BYTES = 50_000_000
+PAYLOAD_BYTES = 80_000_000
 JOBS = 5
 REFERENCE_RUNS = 5
 SIGNATURE = "\x05\x09\x06\x08\x07"
@@ -235,7 +235,10 @@ def main():
         f"{message_size / mb:.1f} MB; dravelo {JOBS} jobs, references {REFERENCE_RUNS} runs "
         f"(ms: median, min, max)",
         ["what", "median", "min", "max", "peak memory MB", "x message"], rows)
-    print("  goals: under 1000 ms; peak growth under 4x the message size")
+    xclip_median = statistics.median(seconds for seconds, _ in xclip_runs) * 1000
+    print(f"  staged in {statistics.median(staged_ms) / xclip_median:.2f}x the time xclip -o "
+          f"takes to read the message (goal: at most 1.3x); peak growth "
+          f"{growth / message_size:.2f}x the message (goal: at most 1.5x)")
     print(f"  dravelo VmRSS idle {idle_rss / 1024:.1f} MiB, VmHWM after job 1 "
           f"{peaks[0] / 1024:.1f} MiB, after job {JOBS} {peaks[-1] / 1024:.1f} MiB, VmRSS 2 s "
           f"after the last {settled / 1024:.1f} MiB; dravelo's peak memory is VmHWM after job 1 "
