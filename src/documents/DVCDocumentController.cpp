@@ -12,10 +12,12 @@
 #include "platform/desktop/Screen.h"
 #include "platform/desktop/Window.h"
 #include "platform/pdf/PdfDocument.h"
+#include "platform/pdf/PdfToolBar.h"
 #include "ui_MyDocument.h"
 
 #include <QActionGroup>
 #include <QFileInfo>
+#include <QSpinBox>
 
 namespace dravelo {
 
@@ -38,10 +40,32 @@ Window* DVCDocumentController::makeWindow() {
     shown->setWindowTitle(QFileInfo(document_.filePath()).fileName());
     shown->addActions({ui_->actionSaveAs, ui_->actionPrint, ui_->actionClose, ui_->actionCopy,
                        ui_->actionZoomIn, ui_->actionZoomOut, ui_->actionActualSize,
-                       ui_->actionFitWidth, ui_->actionSinglePage, ui_->actionContinuous,
-                       ui_->actionPreviousPage, ui_->actionNextPage});
+                       ui_->actionFitWidth, ui_->actionFitPage, ui_->actionSinglePage,
+                       ui_->actionContinuous, ui_->actionPreviousPage, ui_->actionNextPage});
+    addToolBar();
     connectActions();
     return shown;
+}
+
+void DVCDocumentController::addToolBar() {
+    // The menus' own actions, so that a button runs exactly what its menu
+    // item and shortcut run.
+    auto* bar = new PdfToolBar(*_pdfView);
+    bar->addCommand(ui_->actionPrint, QStringLiteral("document-print"));
+    bar->addCommand(ui_->actionSaveAs, QStringLiteral("document-save-as"),
+                    QStyle::SP_DialogSaveButton);
+    bar->addSeparator();
+    bar->addCommand(ui_->actionZoomOut, QStringLiteral("zoom-out"));
+    bar->addZoomChoice();
+    bar->addCommand(ui_->actionZoomIn, QStringLiteral("zoom-in"));
+    bar->addSeparator();
+    bar->addCommand(ui_->actionPreviousPage, QStringLiteral("go-previous"), QStyle::SP_ArrowBack);
+    bar->addPageField();
+    bar->addCommand(ui_->actionNextPage, QStringLiteral("go-next"), QStyle::SP_ArrowForward);
+    // Beside the menus, in their row: the window needs no row of its own for
+    // the bar, and the view keeps the size the window computes for the page.
+    ui_->menuRow->addWidget(bar, 1);
+    QWidget::setTabOrder(_pdfView, bar->pageField());
 }
 
 void DVCDocumentController::windowDidLoad() {
@@ -246,11 +270,15 @@ void DVCDocumentController::connectActions() {
     connect(ui_->actionZoomIn, &QAction::triggered, this, onView(&PdfView::zoomIn));
     connect(ui_->actionZoomOut, &QAction::triggered, this, onView(&PdfView::zoomOut));
     connect(ui_->actionActualSize, &QAction::triggered, this, onView(&PdfView::zoomToActualSize));
-    connect(ui_->actionFitWidth, &QAction::triggered, this, [this] {
-        if (_pdfView) {
-            _pdfView->setAutoScales(true);
-        }
-    });
+    const auto fit = [this](PdfView::AutoScale autoScale) {
+        return [this, autoScale] {
+            if (_pdfView) {
+                _pdfView->setAutoScale(autoScale);
+            }
+        };
+    };
+    connect(ui_->actionFitWidth, &QAction::triggered, this, fit(PdfView::AutoScale::Width));
+    connect(ui_->actionFitPage, &QAction::triggered, this, fit(PdfView::AutoScale::Page));
     auto* modes = new QActionGroup(this);
     modes->addAction(ui_->actionSinglePage);
     modes->addAction(ui_->actionContinuous);
@@ -274,7 +302,6 @@ void DVCDocumentController::connectActions() {
     };
     connect(ui_->actionPreviousPage, &QAction::triggered, this, turnPage(-1));
     connect(ui_->actionNextPage, &QAction::triggered, this, turnPage(1));
-    connect(_pdfView, &PdfView::pageChanged, this, &DVCDocumentController::showPage);
     connect(_pdfView, &PdfView::unlocked, this,
             [this](const QString& password) { document_.unlockWithPassword(password); });
 }
@@ -284,11 +311,6 @@ void DVCDocumentController::showUnlocked(const QString& password) {
     // own copy for printing opens with the same password.
     _pdfView->setDocument(_pdfView->document());
     document_.unlockWithPassword(password);
-}
-
-void DVCDocumentController::showPage(int page, int pageCount) {
-    ui_->pageLabel->setText(page < 0 ? QString()
-                                     : tr("Page %1 of %2").arg(page + 1).arg(pageCount));
 }
 
 } // namespace dravelo

@@ -62,8 +62,9 @@ private:
     void printDialogOnly(std::optional<JobNotification> notification);
     // Hides the window for good and closes it, and with it the document.
     void closeHidden();
+    // The tool bar in the row of the menus.
+    void addToolBar();
     void connectActions();
-    void showPage(int page, int pageCount);
     // Runs modal work in turn with every other prompt and print panel.
     void enqueueModal(void (DVCDocumentController::*work)());
 

@@ -7,12 +7,20 @@
 #include "documents/DVCMyDocument.h"
 #include "documents/DocumentSizing.h"
 #include "documents/MyPDFView.h"
+#include "platform/desktop/Screen.h"
 #include "platform/desktop/Window.h"
 #include "platform/pdf/PdfDocument.h"
+#include "platform/pdf/PdfToolBar.h"
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
 #include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSpinBox>
 #include <QTest>
 
 using dravelo::DocumentSizing;
@@ -20,8 +28,10 @@ using dravelo::DVCDocumentController;
 using dravelo::DVCMyDocument;
 using dravelo::MyPDFView;
 using dravelo::PdfDocument;
+using dravelo::PdfToolBar;
 using dravelo::PdfView;
 using dravelo::RendererRequest;
+using dravelo::Screen;
 using dravelo::Window;
 using dravelo::test::ControllerHarness;
 using dravelo::test::DocumentHarness;
@@ -161,6 +171,97 @@ TEST(JobDocument, PreviewShowsTheWindowSizedToTheScreen) {
     EXPECT_FALSE(h.jobFilesExist("job"));
     EXPECT_TRUE(h.documents.documents().isEmpty());
     EXPECT_EQ(h.renderers->stops, 1) << "the window's renderer ends with it";
+}
+
+TEST(JobDocument, TheToolBarBesideTheMenusRunsTheirActionsAndLeavesTheViewItsSize) {
+    DocumentHarness h;
+    h.writeJob("job", 3);
+    DVCMyDocument* document = h.open("job");
+    Window* window = DocumentHarness::windowOf(document);
+    MyPDFView* view = controllerOf(document)->pdfView();
+    auto* menus = window->findChild<QMenuBar*>();
+    auto* bar = window->findChild<PdfToolBar*>();
+    ASSERT_TRUE(menus && bar);
+
+    // One row holds the menus and the controls; under it the view alone, at
+    // the size the window computes for a page at its actual size.
+    EXPECT_EQ(view->y(), std::max(menus->geometry().bottom(), bar->geometry().bottom()) + 1);
+    EXPECT_EQ(view->geometry().bottom(), window->height() - 1);
+    const QSize shown = view->size();
+    view->zoomToActualSize();
+    EXPECT_EQ(shown, DocumentSizing::contentSize(Screen::mainVisibleFrame(), true, 3,
+                                                 Screen::scrollerWidth(), view->rowSizeForPage(0)));
+
+    const struct {
+        const char* action;
+        QString text;
+        QString toolTip;
+    } commands[] = {
+        {"actionPrint", "Print…", "Print… (Ctrl+P)"},
+        {"actionSaveAs", "Save a Copy…", "Save a Copy… (Ctrl+Shift+S)"},
+        {"actionZoomOut", "Zoom Out", "Zoom Out (Ctrl+-)"},
+        {"actionZoomIn", "Zoom In", "Zoom In (Ctrl++)"},
+        {"actionPreviousPage", "Previous Page", "Previous Page (PgUp)"},
+        {"actionNextPage", "Next Page", "Next Page (PgDown)"},
+    };
+    QList<QAction*> inMenus;
+    for (const QMenu* menu : menus->findChildren<QMenu*>()) {
+        inMenus += menu->actions();
+    }
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command.action);
+        auto* action = window->findChild<QAction*>(command.action);
+        ASSERT_TRUE(action && inMenus.contains(action)) << "the menu's own action";
+        QWidget* button = bar->widgetForAction(action);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->accessibleName(), command.text);
+        EXPECT_EQ(button->toolTip(), command.toolTip);
+        EXPECT_EQ(button->focusPolicy(), Qt::NoFocus);
+    }
+    QTest::mouseClick(bar->widgetForAction(window->findChild<QAction*>("actionPrint")),
+                      Qt::LeftButton);
+    DocumentHarness::processEvents();
+    EXPECT_EQ(h.printPanel.showings.size(), 1);
+
+    // Tab goes from the view to the page field; a page typed there is shown
+    // and the keyboard goes back to the view. (A window too narrow for every
+    // control keeps the rest behind the bar's extension button.)
+    window->resize(1200, window->height());
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), bar->pageField());
+    QTest::keyClicks(bar->pageField(), "3");
+    QTest::keyClick(bar->pageField(), Qt::Key_Return);
+    EXPECT_EQ(view->currentPage(), 2);
+    EXPECT_EQ(QApplication::focusWidget(), view);
+    view->goToPage(0);
+    EXPECT_EQ(bar->pageField()->text(), "1");
+}
+
+TEST(JobDocument, TheZoomChoiceSetsAndShowsTheViewsZoom) {
+    DocumentHarness h;
+    h.writeJob("job", 2);
+    DVCMyDocument* document = h.open("job");
+    MyPDFView* view = controllerOf(document)->pdfView();
+    QComboBox* zoom = DocumentHarness::windowOf(document)->findChild<PdfToolBar*>()->zoomChoice();
+    const auto choose = [zoom](const QString& text) {
+        const int index = zoom->findText(text);
+        ASSERT_GE(index, 0) << text.toStdString();
+        Q_EMIT zoom->activated(index);
+    };
+    EXPECT_EQ(zoom->currentText(), "Fit Width");
+    choose("Fit Page");
+    EXPECT_EQ(view->autoScale(), PdfView::AutoScale::Page);
+    EXPECT_LE(view->rowSizeForPage(0).height(), view->viewport()->height()) << "a whole page";
+    choose("200%");
+    EXPECT_EQ(view->zoomFactor(), 2.0);
+    view->zoomIn();
+    EXPECT_EQ(zoom->currentIndex(), -1);
+    EXPECT_EQ(zoom->placeholderText(), "250%");
+    view->zoomToActualSize();
+    EXPECT_EQ(zoom->currentText(), "Actual Size");
 }
 
 TEST(JobDocument, WhenTheRendererCannotOpenOrDrawTheJobItStillPrintsSavesAndCloses) {

@@ -168,9 +168,14 @@ void PdfView::setDisplayMode(DisplayMode mode) {
     applyAutoScale();
 }
 
-void PdfView::setAutoScales(bool autoScales) {
-    autoScales_ = autoScales;
+void PdfView::setAutoScale(AutoScale autoScale) {
+    autoScale_ = autoScale;
     applyAutoScale();
+    Q_EMIT zoomChanged();
+}
+
+void PdfView::setAutoScales(bool autoScales) {
+    setAutoScale(autoScales ? AutoScale::Width : AutoScale::Off);
 }
 
 void PdfView::setDisplaysPageBreaks(bool displays) {
@@ -219,31 +224,30 @@ PdfView::PageState PdfView::pageState(int page) const {
 }
 
 void PdfView::zoomIn() {
-    autoScales_ = false;
-    setZoom(zoom_ * zoomStep);
+    setZoomFactor(zoom_ * zoomStep);
 }
 
 void PdfView::zoomOut() {
-    autoScales_ = false;
-    setZoom(zoom_ / zoomStep);
+    setZoomFactor(zoom_ / zoomStep);
 }
 
 void PdfView::zoomToActualSize() {
-    autoScales_ = false;
-    setZoom(1.0);
+    setZoomFactor(1.0);
 }
 
-void PdfView::setZoom(qreal zoom) {
+void PdfView::setZoomFactor(qreal zoom) {
+    autoScale_ = AutoScale::Off;
     clearSelection();
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     zoom_ = std::clamp(zoom, smallestZoom, largestZoom);
     layOutPages();
+    Q_EMIT zoomChanged();
 }
 
 void PdfView::applyAutoScale() {
     // A view not shown yet has no size of its own: it scales when shown.
-    if (!autoScales_ || !isVisible() || !isShowingPages()) {
+    if (autoScale_ == AutoScale::Off || !isVisible() || !isShowingPages()) {
         return;
     }
     // Sized from the frame, not from the viewport, so that a scroll bar
@@ -274,11 +278,12 @@ void PdfView::applyAutoScale() {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(column ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     qreal zoom = width / widest;
-    if (!column) {
+    if (!column || autoScale_ == AutoScale::Page) {
         zoom = std::min(zoom, height / tallest);
     }
     zoom_ = std::clamp(zoom, smallestZoom, largestZoom);
     layOutPages();
+    Q_EMIT zoomChanged();
 }
 
 qreal PdfView::pixelsPerPoint() const {

@@ -45,6 +45,16 @@ public:
     // What the view has of a page.
     enum class PageState { Waiting, Shown, Failed };
 
+    // How the view scales its pages to its own size, as that changes.
+    enum class AutoScale {
+        Off,
+        // To the view's width in the continuous mode (a single page to fit
+        // whole), to the whole page in the single-page mode.
+        Width,
+        // Every page to fit whole, in either mode.
+        Page,
+    };
+
     explicit PdfView(QWidget* parent = nullptr);
     ~PdfView() override;
 
@@ -56,14 +66,17 @@ public:
     DisplayMode displayMode() const { return mode_; }
     void setDisplayMode(DisplayMode mode);
 
-    // Scales the pages to the view: to its width in the continuous mode (a
-    // single page to fit whole), to the whole page in the single-page mode.
-    bool autoScales() const { return autoScales_; }
+    AutoScale autoScale() const { return autoScale_; }
+    void setAutoScale(AutoScale autoScale);
+    // AutoScale::Width, or Off.
+    bool autoScales() const { return autoScale_ != AutoScale::Off; }
     void setAutoScales(bool autoScales);
     // Gaps between pages and around them.
     void setDisplaysPageBreaks(bool displays);
 
+    // 1 is the actual size; setting it turns the scaling to the view off.
     qreal zoomFactor() const { return zoom_; }
+    void setZoomFactor(qreal zoom);
     // The page at the top of the view; -1 without a shown document.
     int currentPage() const;
     void goToPage(int page);
@@ -94,6 +107,8 @@ Q_SIGNALS:
     void pageFinished(int page);
     // The text selected changed (an answer from the renderer came in).
     void selectionChanged();
+    // The zoom factor changed, or the way the view scales its pages.
+    void zoomChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -120,7 +135,6 @@ private:
     void showNotice();
     void tryPassword();
     void applyAutoScale();
-    void setZoom(qreal zoom);
     qreal pixelsPerPoint() const;
     // Pixels per point at the current zoom.
     qreal scale() const { return pixelsPerPoint() * zoom_; }
@@ -155,7 +169,7 @@ private:
     // are dropped.
     int generation_ = 0;
     DisplayMode mode_ = DisplayMode::SinglePageContinuous;
-    bool autoScales_ = false;
+    AutoScale autoScale_ = AutoScale::Off;
     qreal zoom_ = 1.0;
     int pageSpacing_ = 0;
     QMargins margins_;
