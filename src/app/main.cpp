@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/DVCDraveloController.h"
+#include "base/Settings.h"
 #include "documents/DocumentContext.h"
 #include "documents/MyNSApplication.h"
 #include "platform/core/Log.h"
@@ -188,14 +189,17 @@ int main(int argc, char** argv) {
                    {QStringLiteral("Close All"), [&] { commands->closeAll(); }},
                    {QStringLiteral("User Guide"), [&] { commands->showHelpPDF(); }},
                    {QStringLiteral("Quit"), [] { QCoreApplication::quit(); }}});
-    tray.show();
-    const auto showTrayMessage = [&tray](const QString& title, const QString& body) {
-        return tray.showMessage(title, body);
-    };
-
     const auto showConnectionState = [&tray, &toolTip](DVCWebsocket::ConnectionState state,
                                                        const QString& address) {
         tray.setToolTip(toolTip(state, address));
+        tray.setDimmed(DVCWebsocket::lacksConnection(state, address));
+    };
+    // Not connected yet: the client connects when asked to.
+    showConnectionState(DVCWebsocket::ConnectionState::NoConnection,
+                        defaults.stringForKey(Settings::serviceUrl).value_or(QString()));
+    tray.show();
+    const auto showTrayMessage = [&tray](const QString& title, const QString& body) {
+        return tray.showMessage(title, body);
     };
 
     DVCDraveloController controller({defaults, tasks, workspace, documents, diskImages, pasteboard,

@@ -586,6 +586,10 @@ QString DVCWebsocket::describe(ConnectionState state, const QString& address) {
     return QStringLiteral("Not connected to the print server");
 }
 
+bool DVCWebsocket::lacksConnection(ConnectionState state, const QString& address) {
+    return state != ConnectionState::Open && !address.isEmpty();
+}
+
 QString DVCWebsocket::getIP() {
     return getIP(NetworkInterfaces::addresses());
 }

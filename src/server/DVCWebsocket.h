@@ -56,6 +56,10 @@ public:
 
     // A line for the user saying whether the client is connected, and where.
     static QString describe(ConnectionState state, const QString& address);
+    // Whether the user should see that the client is not connected: a
+    // server address is set and no connection to it is open. With no
+    // address there is nothing to connect to.
+    static bool lacksConnection(ConnectionState state, const QString& address);
 
     explicit DVCWebsocket(DVCWebsocketContext context);
     virtual ~DVCWebsocket();

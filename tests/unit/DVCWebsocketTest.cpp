@@ -75,6 +75,7 @@ protected:
         session->setNotificationCenter(center);
         session->setStateObserver([this](State state, const QString& address) {
             states.append(DVCWebsocket::describe(state, address));
+            lacking.append(DVCWebsocket::lacksConnection(state, address));
         });
     }
 
@@ -112,6 +113,8 @@ protected:
     std::optional<DVCKeyringItem> credentials;
     std::shared_ptr<RecordingCenter> center = std::make_shared<RecordingCenter>();
     QStringList states;
+    // Whether each state told shows the client as missing its connection.
+    QList<bool> lacking;
     dravelo::JobLock jobLock;
     LogRecorder logs;
     DVCWebsocketContext context{defaults, home(), network, std::make_shared<dravelo::SerialQueue>(),
@@ -199,6 +202,7 @@ TEST_F(ServerSession, OpeningAnnouncesTheClientAfterTheNotification) {
     EXPECT_TRUE(logs.contains(QStringLiteral("Opened")));
     EXPECT_EQ(states, (QStringList{"Connecting to the print server at print.example:8080",
                                    "Connected to the print server at print.example:8080"}));
+    EXPECT_EQ(lacking, (QList<bool>{true, false}));
 }
 
 TEST_F(ServerSession, FailuresAndClosesFollowTheStateTable) {
@@ -227,6 +231,7 @@ TEST_F(ServerSession, FailuresAndClosesFollowTheStateTable) {
     session->disconnect();
     session->disconnect();
     EXPECT_EQ(notifications(), (QStringList{connected, disconnected, disconnected}));
+    EXPECT_FALSE(lacking.contains(true)) << "with no server address there is nothing to miss";
 }
 
 TEST_F(ServerSession, ReconnectingCutsTheOpenSocketWithoutClosingIt) {

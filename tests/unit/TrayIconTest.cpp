@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QPixmap>
 #include <QSystemTrayIcon>
 
 using dravelo::TrayIcon;
@@ -28,6 +29,19 @@ TEST(TrayIcon, ALeftClickOpensTheMenuWhoseCommandsRun) {
     menu->actions().at(1)->trigger();
     menu->close();
     EXPECT_EQ(ran, QStringList{QStringLiteral("Quit")});
+}
+
+TEST(TrayIcon, ADimmedIconIsTheGivenOneGreyed) {
+    QPixmap red(16, 16);
+    red.fill(Qt::red);
+    TrayIcon tray(QIcon(red), QStringLiteral("Dravelo Client"), {});
+    const auto* icon = tray.findChild<QSystemTrayIcon*>();
+    const auto shown = [icon] { return icon->icon().pixmap(16).toImage().pixelColor(8, 8); };
+
+    tray.setDimmed(true);
+    EXPECT_EQ(shown().hsvSaturation(), 0);
+    tray.setDimmed(false);
+    EXPECT_EQ(shown(), QColor(Qt::red));
 }
 
 } // namespace

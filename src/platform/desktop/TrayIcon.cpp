@@ -9,10 +9,24 @@
 #include <QSystemTrayIcon>
 
 namespace dravelo {
+namespace {
+
+// The icon as the style draws it disabled, at the sizes trays ask for.
+QIcon greyed(const QIcon& icon) {
+    QIcon result;
+    for (const int side : {16, 22, 24, 32, 48, 64}) {
+        result.addPixmap(icon.pixmap(QSize(side, side), QIcon::Disabled));
+    }
+    return result;
+}
+
+} // namespace
 
 TrayIcon::TrayIcon(const QIcon& icon, const QString& toolTip, const QList<Command>& commands,
                    QObject* parent)
     : QObject(parent)
+    , plain_(icon)
+    , dimmed_(greyed(icon))
     , menu_(new QMenu)
     , icon_(new QSystemTrayIcon(icon, this)) {
     for (const Command& command : commands) {
@@ -58,6 +72,10 @@ bool TrayIcon::show() {
 
 void TrayIcon::setToolTip(const QString& toolTip) {
     icon_->setToolTip(toolTip);
+}
+
+void TrayIcon::setDimmed(bool dimmed) {
+    icon_->setIcon(dimmed ? dimmed_ : plain_);
 }
 
 bool TrayIcon::showMessage(const QString& title, const QString& body) {

@@ -32,11 +32,16 @@ public:
     bool show();
 
     void setToolTip(const QString& toolTip);
+    // Shows the icon greyed, as the desktop shows what is unavailable, or as
+    // it was given.
+    void setDimmed(bool dimmed);
 
     // Shows a message from the icon; false when there is no tray to show it.
     bool showMessage(const QString& title, const QString& body);
 
 private:
+    QIcon plain_;
+    QIcon dimmed_;
     QMenu* menu_;
     QSystemTrayIcon* icon_;
 };
