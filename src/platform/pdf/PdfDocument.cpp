@@ -36,23 +36,19 @@ std::shared_ptr<PdfDocument> PdfDocument::open(const QString& path,
                                                std::shared_ptr<RendererClient> renderer,
                                                const QString& password) {
     auto document = std::make_shared<PdfDocument>(path, std::move(renderer));
-    RendererRequest inspect = document->request(Kind::Inspect);
-    inspect.password = password;
-    const RendererChannel::Outcome outcome = document->renderer_->wait(inspect);
-    document->learn(outcome.reply, outcome.failure, password);
+    document->learn(document->renderer_->wait(document->inspection(password)), password);
     return document;
 }
 
-void PdfDocument::learn(const std::optional<RendererReply>& reply, const QString& failure,
-                        const QString& password) {
-    if (!reply || reply->kind != ReplyKind::Facts) {
+void PdfDocument::learn(const RendererChannel::Outcome& outcome, const QString& password) {
+    if (!answered(outcome, ReplyKind::Facts)) {
         state_ = State::Unknown;
-        failure_ = reply ? failureOf({reply, failure}) : failure;
+        failure_ = failureOf(outcome);
         facts_ = {};
         return;
     }
     failure_.clear();
-    facts_ = reply->facts;
+    facts_ = outcome.reply->facts;
     switch (facts_.access) {
     case PdfFacts::Access::Open:
         state_ = State::Open;
@@ -73,9 +69,7 @@ bool PdfDocument::unlockWithPassword(const QString& password) {
     if (state_ != State::Locked) {
         return state_ == State::Open;
     }
-    RendererRequest inspect = request(Kind::Inspect);
-    inspect.password = password;
-    return tryPassword(renderer_->wait(inspect), password);
+    return tryPassword(renderer_->wait(inspection(password)), password);
 }
 
 void PdfDocument::unlock(const QString& password, std::function<void(bool unlocked)> done) {
@@ -83,14 +77,13 @@ void PdfDocument::unlock(const QString& password, std::function<void(bool unlock
         done(state_ == State::Open);
         return;
     }
-    RendererRequest inspect = request(Kind::Inspect);
-    inspect.password = password;
     const std::weak_ptr<PdfDocument> self = weak_from_this();
-    renderer_->send(inspect, [self, password, done](const RendererChannel::Outcome& outcome) {
-        if (const std::shared_ptr<PdfDocument> document = self.lock()) {
-            done(document->tryPassword(outcome, password));
-        }
-    });
+    renderer_->send(inspection(password),
+                    [self, password, done](const RendererChannel::Outcome& outcome) {
+                        if (const std::shared_ptr<PdfDocument> document = self.lock()) {
+                            done(document->tryPassword(outcome, password));
+                        }
+                    });
 }
 
 bool PdfDocument::tryPassword(const RendererChannel::Outcome& outcome, const QString& password) {
@@ -103,7 +96,7 @@ bool PdfDocument::tryPassword(const RendererChannel::Outcome& outcome, const QSt
         failure_.clear();
         return false;
     }
-    learn(outcome.reply, outcome.failure, password);
+    learn(outcome, password);
     return state_ == State::Open;
 }
 
@@ -189,6 +182,12 @@ RendererRequest PdfDocument::request(RendererRequest::Kind kind, int page) const
     made.password = password_;
     made.page = page;
     return made;
+}
+
+RendererRequest PdfDocument::inspection(const QString& password) const {
+    RendererRequest inspect = request(Kind::Inspect);
+    inspect.password = password;
+    return inspect;
 }
 
 } // namespace dravelo

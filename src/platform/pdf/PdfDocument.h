@@ -95,9 +95,10 @@ public:
 
 private:
     RendererRequest request(RendererRequest::Kind kind, int page = 0) const;
+    // The question whether the file opens with `password`, and its pages.
+    RendererRequest inspection(const QString& password) const;
     // Takes in the renderer's answer about the file opened with `password`.
-    void learn(const std::optional<RendererReply>& reply, const QString& failure,
-               const QString& password);
+    void learn(const RendererChannel::Outcome& outcome, const QString& password);
     bool tryPassword(const RendererChannel::Outcome& outcome, const QString& password);
 
     QString path_;
