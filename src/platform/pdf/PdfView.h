@@ -69,7 +69,6 @@ public:
     AutoScale autoScale() const { return autoScale_; }
     void setAutoScale(AutoScale autoScale);
     // AutoScale::Width, or Off.
-    bool autoScales() const { return autoScale_ != AutoScale::Off; }
     void setAutoScales(bool autoScales);
     // Gaps between pages and around them.
     void setDisplaysPageBreaks(bool displays);
