@@ -1,6 +1,7 @@
 #include "platform/pdf/RendererClient.h"
 
-#include <QCoreApplication>
+#include "platform/core/MainThread.h"
+
 #include <QEventLoop>
 #include <QPointer>
 #include <QThread>
@@ -15,9 +16,7 @@ namespace {
 std::atomic<bool> quitting{false};
 
 bool runsEventLoop(const QObject& object) {
-    const QCoreApplication* application = QCoreApplication::instance();
-    return application && QThread::currentThread() == object.thread() &&
-           object.thread() == application->thread();
+    return MainThread::isCurrent() && QThread::currentThread() == object.thread();
 }
 
 } // namespace

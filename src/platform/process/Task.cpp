@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QProcess>
-#include <QThread>
 #include <QTimer>
 
 namespace dravelo {
@@ -74,9 +73,9 @@ TaskResult Task::run(const QString& program, const QStringList& arguments,
         return {TaskResult::Outcome::FailedToStart, -1, process.errorString()};
     }
     const Clock::time_point deadline = Clock::now() + timeout;
-    const bool onUiThread = QThread::currentThread() == QCoreApplication::instance()->thread();
-    const std::optional<TaskResult::Outcome> ended =
-        onUiThread ? waitInEventLoop(process, deadline) : waitBlocking(process, deadline);
+    const std::optional<TaskResult::Outcome> ended = MainThread::isCurrent()
+                                                         ? waitInEventLoop(process, deadline)
+                                                         : waitBlocking(process, deadline);
     if (ended) {
         endChild(process);
         return {*ended, -1, errorTextOf(process)};
@@ -87,20 +86,23 @@ TaskResult Task::run(const QString& program, const QStringList& arguments,
     return {TaskResult::Outcome::Exited, process.exitCode(), errorTextOf(process)};
 }
 
-bool Task::isCutShort(Clock::time_point now) const {
-    return now.time_since_epoch().count() >= cutShortAt_.load();
+std::optional<TaskResult::Outcome> Task::endsEarly(Clock::time_point deadline) const {
+    const Clock::time_point now = Clock::now();
+    if (now.time_since_epoch().count() >= cutShortAt_.load()) {
+        return TaskResult::Outcome::CutShort;
+    }
+    if (now >= deadline) {
+        return TaskResult::Outcome::TimedOut;
+    }
+    return std::nullopt;
 }
 
 std::optional<TaskResult::Outcome> Task::waitBlocking(QProcess& process,
                                                       Clock::time_point deadline) const {
     while (process.state() != QProcess::NotRunning &&
            !process.waitForFinished(static_cast<int>(waitSlice.count()))) {
-        const Clock::time_point now = Clock::now();
-        if (isCutShort(now)) {
-            return TaskResult::Outcome::CutShort;
-        }
-        if (now >= deadline) {
-            return TaskResult::Outcome::TimedOut;
+        if (const std::optional<TaskResult::Outcome> early = endsEarly(deadline)) {
+            return early;
         }
     }
     return std::nullopt;
@@ -121,9 +123,8 @@ std::optional<TaskResult::Outcome> Task::waitInEventLoop(QProcess& process,
     });
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
-        const Clock::time_point now = Clock::now();
-        if (isCutShort(now) || now >= deadline) {
-            ended = isCutShort(now) ? TaskResult::Outcome::CutShort : TaskResult::Outcome::TimedOut;
+        if (const std::optional<TaskResult::Outcome> early = endsEarly(deadline)) {
+            ended = early;
             loop.quit();
         }
     });

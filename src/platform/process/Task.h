@@ -27,7 +27,8 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
-    bool isCutShort(Clock::time_point now) const;
+    // Cut short or timed out by now; nothing while the run may go on.
+    std::optional<TaskResult::Outcome> endsEarly(Clock::time_point deadline) const;
     // How the wait ended early, or nothing once the child has ended.
     std::optional<TaskResult::Outcome> waitBlocking(QProcess& process,
                                                     Clock::time_point deadline) const;
