@@ -109,11 +109,8 @@ void DVCDocumentController::windowDidLoad() {
 }
 
 bool DVCDocumentController::askOpenPassword(PdfDocument& pdf) {
-    PasswordPrompt prompt(document_.context().makeAlert,
-                          {QStringLiteral("Escape"), Alert::escapeKey},
-                          {QStringLiteral("Enter"), Alert::returnKey});
-    prompt.setMessageText(
-        PasswordPrompt::protectedDocumentMessage(QFileInfo(document_.filePath()).fileName()));
+    PasswordPrompt prompt = PasswordPrompt::forProtectedDocument(document_.context().makeAlert);
+    prompt.setProtectedDocument(document_.filePath());
     return prompt.ask(pdf);
 }
 

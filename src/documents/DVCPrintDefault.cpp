@@ -21,8 +21,7 @@ void removePair(const QString& configurationPath, const QString& printDataPath) 
 
 DVCPrintDefault::DVCPrintDefault(const AlertFactory& makeAlert, PrintSpooler& spooler,
                                  Notifier notifyUser, RendererFactory makeRenderer)
-    : alert(makeAlert, {QStringLiteral("Escape"), Alert::escapeKey},
-            {QStringLiteral("Enter"), Alert::returnKey})
+    : alert(PasswordPrompt::forProtectedDocument(makeAlert))
     , spooler_(spooler)
     , notifyUser_(std::move(notifyUser))
     , makeRenderer_(std::move(makeRenderer)) {
@@ -48,8 +47,7 @@ void DVCPrintDefault::printDefault(const QString& configurationPath, const QStri
         removePair(configurationPath, printDataPath);
         return;
     }
-    alert.setMessageText(
-        PasswordPrompt::protectedDocumentMessage(QFileInfo(printDataPath).fileName()));
+    alert.setProtectedDocument(printDataPath);
     const bool unlocked = alert.ask(*pdf);
     alert.setInformativeText(QString());
     if (unlocked) {

@@ -2,6 +2,8 @@
 
 #include "platform/pdf/PdfDocument.h"
 
+#include <QFileInfo>
+
 namespace dravelo {
 namespace {
 
@@ -28,9 +30,15 @@ PasswordPrompt::PasswordPrompt(const AlertFactory& makeAlert, const Button& firs
     alert_->setTextField(fieldSize);
 }
 
-QString PasswordPrompt::protectedDocumentMessage(const QString& fileName) {
-    return QStringLiteral("The document ") + fileName +
-           QStringLiteral(" is password protected.\nPlease enter the password below.");
+PasswordPrompt PasswordPrompt::forProtectedDocument(const AlertFactory& makeAlert) {
+    return PasswordPrompt(makeAlert, {QStringLiteral("Escape"), Alert::escapeKey},
+                          {QStringLiteral("Enter"), Alert::returnKey});
+}
+
+void PasswordPrompt::setProtectedDocument(const QString& path) {
+    alert_->setMessageText(
+        QStringLiteral("The document ") + QFileInfo(path).fileName() +
+        QStringLiteral(" is password protected.\nPlease enter the password below."));
 }
 
 void PasswordPrompt::setMessageText(const QString& text) {

@@ -25,9 +25,12 @@ public:
 
     PasswordPrompt(const AlertFactory& makeAlert, const Button& first, const Button& second);
 
-    // The first line of a prompt for a protected job: "The document NAME is
-    // password protected.", then "Please enter the password below.".
-    static QString protectedDocumentMessage(const QString& fileName);
+    // The prompt for the password that opens a protected job: "Escape"
+    // gives up, "Enter" tries the password.
+    static PasswordPrompt forProtectedDocument(const AlertFactory& makeAlert);
+    // Names the job's file in the message: "The document NAME is password
+    // protected.", then "Please enter the password below.".
+    void setProtectedDocument(const QString& path);
 
     void setMessageText(const QString& text);
     void setInformativeText(const QString& text);
