@@ -241,22 +241,19 @@ bool TiedChildProcess::waitForExit(std::chrono::milliseconds timeout) const {
     });
 }
 
-std::optional<int> TiedChildProcess::exitCode() const {
+std::optional<int> TiedChildProcess::endStatus() const {
     std::lock_guard lock(state_->mutex);
-    const std::optional<int> status = state_->waitStatus;
-    if (state_->phase != Phase::Ended || !status || !WIFEXITED(*status)) {
-        return std::nullopt;
-    }
-    return WEXITSTATUS(*status);
+    return state_->phase == Phase::Ended ? state_->waitStatus : std::nullopt;
+}
+
+std::optional<int> TiedChildProcess::exitCode() const {
+    const std::optional<int> status = endStatus();
+    return status && WIFEXITED(*status) ? std::optional(WEXITSTATUS(*status)) : std::nullopt;
 }
 
 std::optional<int> TiedChildProcess::endingSignal() const {
-    std::lock_guard lock(state_->mutex);
-    const std::optional<int> status = state_->waitStatus;
-    if (state_->phase != Phase::Ended || !status || !WIFSIGNALED(*status)) {
-        return std::nullopt;
-    }
-    return WTERMSIG(*status);
+    const std::optional<int> status = endStatus();
+    return status && WIFSIGNALED(*status) ? std::optional(WTERMSIG(*status)) : std::nullopt;
 }
 
 bool TiedChildProcess::sendSignal(int signal) const {
@@ -277,7 +274,7 @@ bool TiedChildProcess::stop(std::chrono::milliseconds grace) {
         return true;
     }
     log(QStringLiteral("%1 did not end on SIGTERM; killing it.").arg(state_->commandLine));
-    sendSignal(SIGKILL);
+    kill();
     if (waitForExit(grace)) {
         return true;
     }

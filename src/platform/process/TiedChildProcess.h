@@ -67,6 +67,8 @@ public:
 
 private:
     bool sendSignal(int signal) const;
+    // The wait status of a child that has ended, else nullopt.
+    std::optional<int> endStatus() const;
 
     std::shared_ptr<State> state_;
 };
