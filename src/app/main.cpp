@@ -164,6 +164,7 @@ int main(int argc, char** argv) {
     SystemPasteboard pasteboard;
     LpPrintSpooler printSpooler(tasks);
     DialogPrintPanel printPanel(printSpooler);
+    const AlertFactory alerts = [] { return std::make_unique<DialogAlert>(); };
     const RendererFactory renderers = RendererProcess::factory(rendererPath(), RendererLimits{});
     // Before anything else at quit: no renderer outlives the client's run.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { RendererProcess::stopAll(); });
@@ -172,7 +173,7 @@ int main(int argc, char** argv) {
                                        pasteboard,
                                        printPanel,
                                        ModalQueue::shared(),
-                                       [] { return std::make_unique<DialogAlert>(); },
+                                       alerts,
                                        FileDialogSavePanel::factory(),
                                        renderers};
 
@@ -204,8 +205,7 @@ int main(int argc, char** argv) {
 
     DVCDraveloController controller({defaults, tasks, workspace, documents, diskImages, pasteboard,
                                      home, userGuidePath(), showTrayMessage, printSpooler,
-                                     ModalQueue::shared(),
-                                     [] { return std::make_unique<DialogAlert>(); }, &jobDocuments,
+                                     ModalQueue::shared(), alerts, &jobDocuments,
                                      showConnectionState, renderers});
     commands = &controller;
     controller.init();

@@ -9,23 +9,24 @@
 namespace dravelo {
 namespace {
 
-template <typename Choice> using Spellings = std::array<std::pair<Choice, const char16_t*>, 4>;
+template <typename Choice, std::size_t count>
+using Spellings = std::array<std::pair<Choice, const char16_t*>, count>;
 
-constexpr Spellings<PrintJobAction> printJobActions{{
+constexpr Spellings<PrintJobAction, 4> printJobActions{{
     {PrintJobAction::PreviewPrintJob, u"Preview print job"},
     {PrintJobAction::PrintDirectlyToPrinter, u"Print directly to printer"},
     {PrintJobAction::OpenInMacPreview, u"Open In Mac Preview"},
     {PrintJobAction::DisplayPrintDialogOnly, u"Display print dialog only"},
 }};
 
-constexpr Spellings<JobNotification> jobNotifications{{
+constexpr Spellings<JobNotification, 4> jobNotifications{{
     {JobNotification::SingleNotification, u"Single Notification"},
     {JobNotification::BringToFront, u"Bring To Front"},
     {JobNotification::InfiniteNotification, u"Infinite Notification"},
     {JobNotification::None, u"None"},
 }};
 
-constexpr std::array<std::pair<PrintingAction, const char16_t*>, 2> printingActions{{
+constexpr Spellings<PrintingAction, 2> printingActions{{
     {PrintingAction::NoAction, u"No Action"},
     {PrintingAction::HideDocument, u"Hide Document"},
 }};

@@ -29,8 +29,7 @@ namespace {
 
 constexpr qint64 clientPackageType = 200001;
 constexpr qint64 jobPackageType = 200002;
-// How often a job waits for the watcher to release the job lock. The lock is
-// polled, not waited on, so the session's thread stays free to stop.
+// How long stopping waits for the session's thread to finish.
 constexpr std::chrono::seconds stopLimit{3};
 // Longer messages are logged by their start and their length.
 constexpr qsizetype loggedMessageLength = 64 * 1024;

@@ -4,15 +4,14 @@
 
 #include <QObject>
 
-class QMimeData;
-
-#include <memory>
-#include <mutex>
-
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
+
+class QMimeData;
 
 namespace dravelo {
 
